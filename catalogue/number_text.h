@@ -1,0 +1,20 @@
+// Small conversions between numbers, ASCII and wide text shared by the catalogues.
+#pragma once
+
+#include <kwuni/win32.h>
+
+#include <cstddef>
+#include <string_view>
+
+namespace kwuni::catalogue {
+
+// Stores "<value as signed decimal><suffix>" with a terminator in the buffer, cut to fit.
+void formatUnlisted(int value, std::string_view suffix, WCHAR* buffer, std::size_t capacity);
+
+// White space as the C locale's reader skips it: blank, tab, new-line, vertical tab, form feed, CR.
+bool isSpace(WCHAR c);
+
+// True when both terminated texts are equal, letters A-Z compared without regard to case.
+bool equalIgnoringAsciiCase(const WCHAR* a, const WCHAR* b);
+
+}  // namespace kwuni::catalogue

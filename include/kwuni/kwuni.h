@@ -1,0 +1,7 @@
+// kwuni: EBCDIC host data and national-language support in Unicode. Includes the whole interface.
+#pragma once
+
+#include <kwuni/win32.h>
+#include <kwuni/export.h>
+#include <kwuni/resources.h>
+#include <kwuni/catalogue.h>

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the build tree into a scratch prefix and builds a program outside the tree against
+# it, once through find_package(kwuni) and once through pkg-config, then runs both without
+# LD_LIBRARY_PATH.
+set -eu
+source_dir=$1 build_dir=$2 cxx=$3 cxxflags=${4:-}  # the flags of the build, sanitizers included
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix
+
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+unset LD_LIBRARY_PATH
+
+mkdir -p "$scratch/app"
+cp "$source_dir/tests/install/app.cpp" "$scratch/app/"
+cat >"$scratch/app/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(kwuni_consumer LANGUAGES CXX)
+find_package(kwuni REQUIRED)
+add_executable(app app.cpp)
+target_compile_features(app PRIVATE cxx_std_20)
+target_link_libraries(app PRIVATE kwuni::kwuni)
+CMAKE
+cmake -S "$scratch/app" -B "$scratch/app/build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
+      -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$cxxflags" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$scratch/app/build" >/dev/null
+"$scratch/app/build/app"
+
+libdir=$(dirname "$(find "$prefix" -name kwuni.pc)")
+flags=$(PKG_CONFIG_PATH=$libdir pkg-config --cflags --libs kwuni)
+# shellcheck disable=SC2086
+"$cxx" $cxxflags -o "$scratch/app/app-pc" "$scratch/app/app.cpp" $flags
+"$scratch/app/app-pc"
+
+"$prefix/bin/kwuni" list ccsid --json >/dev/null
+echo "installed copy works through CMake, pkg-config and the tool"

@@ -1,0 +1,65 @@
+// kwuni: the command-line front door to the library.
+
+#include "tools/kwuni/command.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kwuni::cli;
+
+constexpr const char* usage =
+    "usage: kwuni [--help] [--version] <command> [<args>]\n"
+    "\n"
+    "Work with the data of EBCDIC host systems in Unicode.\n"
+    "\n"
+    "commands:\n"
+    "  list ansi|oem|ccsid [--json]   list a code page catalogue: code, description,\n"
+    "                                 GDI character set and DBCS flag\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the work fails, 2 for a wrong command line.\n";
+
+struct Subcommand {
+  std::string_view name;
+  Command run;
+};
+
+constexpr Subcommand subcommands[] = {
+    {"list", listCommand},
+};
+
+int run(const std::vector<std::string_view>& args) {
+  if (args.empty()) throw UsageError("no command given");
+  const auto first = args.front();
+  if (first == "--help" || first == "-h" || first == "help") {
+    std::fputs(usage, stdout);
+    return exitOk;
+  }
+  if (first == "--version") {
+    std::printf("kwuni %s\n", KWUNI_VERSION);
+    return exitOk;
+  }
+  for (const auto& sub : subcommands) {
+    if (sub.name == first) return sub.run(std::span(args).subspan(1));
+  }
+  if (first.starts_with("-")) throw UsageError("unknown option '" + std::string(first) + "'");
+  throw UsageError("unknown command '" + std::string(first) + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  try {
+    return run(args);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "kwuni: %s\nTry 'kwuni --help' for more information.\n", e.what());
+    return exitUsage;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kwuni: %s\n", e.what());
+    return exitFailure;
+  }
+}
