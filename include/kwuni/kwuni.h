@@ -5,3 +5,4 @@
 #include <kwuni/export.h>
 #include <kwuni/resources.h>
 #include <kwuni/catalogue.h>
+#include <kwuni/ebcdic.h>

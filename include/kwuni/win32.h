@@ -27,6 +27,11 @@ using HRESULT = std::int32_t;
 using HINSTANCE = struct HINSTANCE__*;
 using HMODULE = HINSTANCE;
 
+// A lock the platform layer initialises and owns; large enough for the system's mutex.
+struct CRITICAL_SECTION {
+  alignas(8) BYTE opaque[64];
+};
+
 #ifndef TRUE
 #  define TRUE 1
 #endif

@@ -1,0 +1,22 @@
+// MultiByteToWideChar and WideCharToMultiByte on ICU converters, for the Windows ANSI and OEM
+// code pages (CP_ACP and CP_OEMCP resolve to the system's), UTF-8 (65001) and UTF-7 (65000).
+#pragma once
+
+#include <kwuni/win32.h>
+
+namespace sys {
+
+// srcLen -1 means the terminated string, terminator included in the count. With dstLen 0 the
+// result is the number of wide characters needed and nothing is written. Returns the number
+// written, or 0 on failure: an unknown code page, a null or empty source, or a buffer too small.
+// Bytes with no mapping become the code page's default Unicode character.
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst, int dstLen);
+
+// srcLen -1 as above. With dstLen 0 the result is the number of bytes needed. Characters with no
+// mapping become defaultChar (the code page's default when null; must be null for UTF-8 and
+// UTF-7), and *usedDefault reports whether that happened. Returns the number of bytes written,
+// or 0 on failure.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen,
+                        const char* defaultChar, BOOL* usedDefault);
+
+}  // namespace sys

@@ -1,0 +1,20 @@
+// FoldStringW with MAP_PRECOMPOSED: composition without decomposition. A starter followed by
+// characters that canonical composition would join to it (combining marks, Hangul vowel and
+// final jamo) becomes the precomposed character; every other character stays as it is. Unlike
+// full NFC, single characters are never replaced (U+212B stays U+212B, U+F929 stays U+F929), and
+// the result is never longer than the source.
+#pragma once
+
+#include <kwuni/win32.h>
+
+namespace sys {
+
+constexpr DWORD MAP_PRECOMPOSED = 0x00000020;
+
+// srcLen -1 means the terminated string, terminator included in the result. With dstLen 0 the
+// result is the length the composed text needs and nothing is written. Returns the number of
+// characters written, or 0 when flags is not MAP_PRECOMPOSED, src is null, srcLen is 0 or below
+// -1, or dst is too small (nothing beyond dstLen is written).
+int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen);
+
+}  // namespace sys
