@@ -1,4 +1,5 @@
-# Installs the headers, both libraries, the tool, a CMake package and a pkg-config file.
+# Installs the headers, both libraries, the translation tables, the tool, a CMake package and a
+# pkg-config file.
 include(CMakePackageConfigHelpers)
 
 install(DIRECTORY include/kwuni DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
@@ -8,6 +9,9 @@ install(TARGETS kwuni kwres EXPORT kwuniTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS kwuni_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Beside the library, which looks for Tables/ in its own directory when no base directory is set.
+install(DIRECTORY ${KWUNI_TABLES_DIR}/ DESTINATION ${CMAKE_INSTALL_LIBDIR}/Tables
+  FILES_MATCHING PATTERN "E*U.KWX")
 
 install(EXPORT kwuniTargets NAMESPACE kwuni:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kwuni)
 configure_package_config_file(cmake/kwuniConfig.cmake.in
