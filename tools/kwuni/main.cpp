@@ -19,6 +19,10 @@ constexpr const char* usage =
     "commands:\n"
     "  list ansi|oem|ccsid [--json]   list a code page catalogue: code, description,\n"
     "                                 GDI character set and DBCS flag\n"
+    "  tables [--json] [--dir DIR]    list the translation tables the library reads (or those\n"
+    "                                 in DIR): CCSID, entries, mixed flag and status\n"
+    "  tables --check FILE            check one table file: exit 1 when the library would\n"
+    "                                 refuse it, warnings for what loads but looks wrong\n"
     "\n"
     "Exit status: 0 on success, 1 when the work fails, 2 for a wrong command line.\n";
 
@@ -29,6 +33,7 @@ struct Subcommand {
 
 constexpr Subcommand subcommands[] = {
     {"list", listCommand},
+    {"tables", tablesCommand},
 };
 
 int run(const std::vector<std::string_view>& args) {
