@@ -1,0 +1,229 @@
+// The tables the build generates, read here byte by byte and compared with the converters they
+// come from.
+
+#include "catalogue/code_page_rows.h"
+#include "tools/kwuni/table_check.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <unicode/ucnv.h>
+#include <unicode/uset.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint16_t none = 0xFFFF;
+
+std::string tablePath(int ccsid) { return std::string(KWUNI_TABLES_DIR) + "/E" + std::to_string(ccsid) + "U.KWX"; }
+
+std::vector<unsigned char> readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Both directions as a loader ends up with them: every entry applied in file order.
+struct Loaded {
+  std::vector<std::uint16_t> toUnicode = std::vector<std::uint16_t>(0x10000, none);
+  std::vector<std::uint16_t> fromUnicode = std::vector<std::uint16_t>(0x10000, none);
+};
+
+Loaded load(int ccsid) {
+  const auto bytes = readBytes(tablePath(ccsid));
+  Loaded table;
+  if (bytes.size() < 2) {
+    ADD_FAILURE() << tablePath(ccsid) << " is missing or empty";
+    return table;
+  }
+  const auto word = [&](std::size_t at) { return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8); };
+  const std::size_t count = word(0);
+  if (bytes.size() != 2 + 4 * count) {
+    ADD_FAILURE() << tablePath(ccsid) << " holds " << bytes.size() << " bytes for " << count << " entries";
+    return table;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint16_t e = word(2 + 4 * i), u = word(4 + 4 * i);
+    table.toUnicode[e] = u;
+    table.fromUnicode[u] = e;
+  }
+  return table;
+}
+
+bool mixed(int ccsid) {
+  for (const auto& row : kwuni::catalogue::ccsidRows) {
+    if (row.code == ccsid) return row.isDbcs == 1;
+  }
+  return false;
+}
+
+TEST(GeneratedTables, OneForEveryCatalogueCcsidWithASource) {
+  for (const auto& row : kwuni::catalogue::ccsidRows) {
+    // 13488 is Unicode and needs no table; no converter on the build machine maps 924.
+    const bool expected = row.code != 13488 && row.code != 924;
+    EXPECT_EQ(std::filesystem::exists(tablePath(row.code)), expected) << row.code;
+  }
+}
+
+TEST(GeneratedTables, LoadCleanlyWithinTheFormatsLimits) {
+  for (const auto& file : std::filesystem::directory_iterator(KWUNI_TABLES_DIR)) {
+    const std::string name = file.path().filename().string();
+    SCOPED_TRACE(name);
+    const auto bytes = readBytes(file.path().string());
+    const auto check = kwuni::cli::checkTable(name, bytes);
+    ASSERT_FALSE(check.error.has_value()) << *check.error;
+    EXPECT_TRUE(check.warnings.empty()) << check.warnings.front();  // names, markers, lost entries, ...
+    ASSERT_TRUE(check.name.has_value());
+    EXPECT_TRUE(check.name->catalogued);
+    EXPECT_GT(check.count, 0);
+    EXPECT_LE(check.entries, 32767u);
+    EXPECT_EQ(bytes.size(), 2 + 4 * check.entries);
+    if (!check.name->mixed) {
+      EXPECT_EQ(check.doubleByte, 0u);
+    }
+
+    const Loaded table = load(check.name->ccsid);
+    EXPECT_EQ(table.fromUnicode[0xFFFE], none) << "a lead-byte marker";
+    if (check.name->mixed) {
+      EXPECT_EQ(table.toUnicode[0x0E], none) << "shift-out";
+      EXPECT_EQ(table.toUnicode[0x0F], none) << "shift-in";
+      EXPECT_EQ(table.toUnicode[0x4040], 0x3000) << "the double-byte space";
+    }
+  }
+}
+
+struct ConverterCloser {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+
+// ICU's converter, stopping at anything it cannot map.
+std::unique_ptr<UConverter, ConverterCloser> openIcu(int ccsid) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UConverter, ConverterCloser> cnv(ucnv_open(("ibm-" + std::to_string(ccsid)).c_str(), &status));
+  ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_setFromUCallBack(cnv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+  return cnv;
+}
+
+// ICU's code unit for host bytes, or none.
+std::uint16_t icuToUnicode(UConverter* cnv, const std::string& bytes) {
+  std::array<UChar, 4> out{};
+  UErrorCode status = U_ZERO_ERROR;
+  const auto n = ucnv_toUChars(cnv, out.data(), 4, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+  return U_SUCCESS(status) && n == 1 && !U16_IS_SURROGATE(out[0]) ? out[0] : none;
+}
+
+// ICU's host code for a code unit: one byte, or SO lead trail SI read as lead * 256 + trail.
+std::uint16_t icuFromUnicode(UConverter* cnv, UChar unit) {
+  std::array<char, 8> out{};
+  UErrorCode status = U_ZERO_ERROR;
+  const auto n = ucnv_fromUChars(cnv, out.data(), 8, &unit, 1, &status);
+  if (U_FAILURE(status) || n == 0) return none;  // ICU drops unmapped default-ignorable characters
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint16_t>(static_cast<unsigned char>(out[i])); };
+  if (n == 1) return byte(0);
+  if (n == 4 && byte(0) == 0x0E && byte(3) == 0x0F) return static_cast<std::uint16_t>(byte(1) << 8 | byte(2));
+  ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(unit) << " gives " << n << " bytes";
+  return none;
+}
+
+class AgainstIcu : public ::testing::TestWithParam<int> {};
+
+// Every host code reads as ICU reads it, one-way mappings included; a code ICU leaves unmapped
+// stays unmapped (the library substitutes for it).
+TEST_P(AgainstIcu, EveryHostCode) {
+  const int ccsid = GetParam();
+  const auto cnv = openIcu(ccsid);
+  const Loaded table = load(ccsid);
+  int mismatches = 0;
+  const auto expectSame = [&](unsigned code, const std::string& bytes) {
+    const auto expected = icuToUnicode(cnv.get(), bytes);
+    if (table.toUnicode[code] != expected && ++mismatches <= 5) {
+      ADD_FAILURE() << std::hex << "host 0x" << code << ": table U+" << table.toUnicode[code] << ", ICU U+" << expected;
+    }
+  };
+  for (unsigned b = 0; b < 0x100; ++b) {
+    if (mixed(ccsid) && (b == 0x0E || b == 0x0F)) continue;
+    expectSame(b, std::string(1, static_cast<char>(b)));
+  }
+  if (mixed(ccsid)) {
+    for (unsigned lead = 0x40; lead < 0x100; ++lead) {
+      for (unsigned trail = 0x40; trail < 0x100; ++trail) {
+        expectSame(lead << 8 | trail, {'\x0E', static_cast<char>(lead), static_cast<char>(trail), '\x0F'});
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+// Every code unit that ICU maps round trip maps both ways, and every other one that ICU maps only
+// with its fallbacks maps to ICU's fallback.
+TEST_P(AgainstIcu, EveryCodeUnit) {
+  const int ccsid = GetParam();
+  const auto cnv = openIcu(ccsid);
+  const Loaded table = load(ccsid);
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<USet, decltype(&uset_close)> roundTrip(uset_openEmpty(), uset_close);
+  ucnv_getUnicodeSet(cnv.get(), roundTrip.get(), UCNV_ROUNDTRIP_SET, &status);
+  ASSERT_TRUE(U_SUCCESS(status));
+
+  int roundTrips = 0, mismatches = 0;
+  for (UChar32 c = 0; c < 0xFFFE; ++c) {
+    const auto u = static_cast<UChar>(c);
+    if (U16_IS_SURROGATE(u)) continue;
+    const bool both = uset_contains(roundTrip.get(), c);
+    ucnv_setFallback(cnv.get(), !both);
+    const std::uint16_t e = icuFromUnicode(cnv.get(), u);
+    const bool ok = table.fromUnicode[u] == e && (!both || table.toUnicode[e] == u);
+    if (both) ++roundTrips;
+    if (!ok && ++mismatches <= 5) {
+      ADD_FAILURE() << std::hex << "U+" << c << (both ? " (round trip)" : "") << ": table 0x" << table.fromUnicode[u]
+                    << ", ICU 0x" << e;
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_GT(roundTrips, mixed(ccsid) ? 5000 : 250);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ccsids, AgainstIcu, ::testing::Values(37, 500, 1047, 930, 939),
+                         [](const ::testing::TestParamInfo<int>& param) { return std::to_string(param.param); });
+
+// The code pages that only iconv knows: every byte as iconv reads it, every code unit back.
+TEST(GeneratedTables, AgainstIconv) {
+  for (const int ccsid : {256, 423, 880, 905}) {
+    SCOPED_TRACE(ccsid);
+    const std::string name = "IBM" + std::to_string(ccsid);
+    const iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1)));
+    const Loaded table = load(ccsid);
+    int mapped = 0;
+    for (unsigned b = 0; b < 0x100; ++b) {
+      char in = static_cast<char>(b);
+      char* inPtr = &in;
+      std::array<char, 8> out{};
+      char* outPtr = out.data();
+      std::size_t inLeft = 1, outLeft = out.size();
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      const bool ok = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+      const auto u = ok ? static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) |
+                                                      static_cast<unsigned char>(out[1]) << 8)
+                        : none;
+      EXPECT_EQ(table.toUnicode[b], u) << "byte " << b;
+      if (ok) {
+        EXPECT_EQ(table.fromUnicode[u], b) << "U+" << std::hex << u;
+        ++mapped;
+      }
+    }
+    EXPECT_GT(mapped, 200);
+    iconv_close(cd);
+  }
+}
+
+}  // namespace
