@@ -62,7 +62,8 @@ Table tableOf(const CodeMaps& maps) {
   return table;
 }
 
-// The codes and units that a loader of the table ends up mapping differently from the source.
+// The codes and units that a loader of the table ends up mapping differently from the source,
+// mapping where the source does not included: an entry always sets both directions.
 struct Disagreements {
   std::size_t toUnicode = 0;
   std::size_t fromUnicode = 0;
@@ -76,8 +77,8 @@ Disagreements disagreements(const Table& table, const CodeMaps& maps) {
   }
   Disagreements d;
   for (std::size_t i = 0; i < 0x10000; ++i) {
-    if (maps.toUnicode[i] != noMapping && toUnicode[i] != maps.toUnicode[i]) ++d.toUnicode;
-    if (maps.fromUnicode[i] != noMapping && fromUnicode[i] != maps.fromUnicode[i]) ++d.fromUnicode;
+    d.toUnicode += toUnicode[i] != maps.toUnicode[i];
+    d.fromUnicode += fromUnicode[i] != maps.fromUnicode[i];
   }
   return d;
 }
@@ -166,12 +167,15 @@ int run(int argc, char** argv) {
     }
     writeFile(file, encode(table));
     ++written;
+    const auto d = disagreements(table, *maps);
     if (verbose) {
-      const auto d = disagreements(table, *maps);
-      std::printf("mktables: %-10s %5zu entries (%zu double-byte, %zu one-way; differs from the source in %zu "
-                  "host codes, %zu code units) from %s\n",
-                  fileName(row.code).c_str(), table.entries.size(), table.doubleByte, table.oneWay, d.toUnicode,
-                  d.fromUnicode, maps->source.c_str());
+      std::printf("mktables: %-10s %5zu entries (%zu double-byte, %zu one-way) from %s\n", fileName(row.code).c_str(),
+                  table.entries.size(), table.doubleByte, table.oneWay, maps->source.c_str());
+    }
+    // One-way mappings that meet each other can leave the table short of its source.
+    if (d.toUnicode + d.fromUnicode > 0) {
+      std::printf("mktables: note: %s maps %zu host codes and %zu code units otherwise than %s\n",
+                  fileName(row.code).c_str(), d.toUnicode, d.fromUnicode, maps->source.c_str());
     }
   }
   std::printf("mktables: wrote %d tables to %s", written, outDir.string().c_str());
