@@ -8,8 +8,10 @@
 namespace sys {
 namespace {
 
-static_assert(sizeof(pthread_mutex_t) <= sizeof(CRITICAL_SECTION), "the mutex must fit the section");
-static_assert(alignof(pthread_mutex_t) <= alignof(CRITICAL_SECTION), "the section must align the mutex");
+static_assert(sizeof(pthread_mutex_t) <= sizeof(CRITICAL_SECTION),
+              "the mutex must fit the section");
+static_assert(alignof(pthread_mutex_t) <= alignof(CRITICAL_SECTION),
+              "the section must align the mutex");
 
 std::atomic<DWORD> lastSpin{0};
 std::atomic<bool> failNext{false};

@@ -61,7 +61,9 @@ CodePoint describe(const UNormalizer2* normalizer, UChar32 c) {
 
 // Nothing composes across a starter that never combines with what comes before it, so the text
 // splits there into segments that are folded one by one.
-bool opensSegment(const CodePoint& c) { return c.combiningClass == 0 && c.quickCheck != UNORM_MAYBE; }
+bool opensSegment(const CodePoint& c) {
+  return c.combiningClass == 0 && c.quickCheck != UNORM_MAYBE;
+}
 
 // Sorts each run of non-starters by combining class, keeping the order of equal classes.
 void reorderCanonically(std::vector<CodePoint>& segment) {
@@ -165,8 +167,8 @@ int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen) {
   }
   const UNormalizer2* normalizer = nfc();
   if (normalizer == nullptr) return 0;
-  const std::size_t size = srcLen == -1 ? std::char_traits<char16_t>::length(src) + 1
-                                        : static_cast<std::size_t>(srcLen);
+  const std::size_t size =
+      srcLen == -1 ? std::char_traits<char16_t>::length(src) + 1 : static_cast<std::size_t>(srcLen);
   if (size > INT32_MAX) return 0;
   const auto length = static_cast<int32_t>(size);
 

@@ -1,8 +1,7 @@
 #include "platform/fold.h"
 
-#include <unicode/unorm2.h>
-
 #include <gtest/gtest.h>
+#include <unicode/unorm2.h>
 
 #include <cstdio>
 #include <random>
@@ -15,7 +14,8 @@ std::u16string fold(const std::u16string& text) {
   const int size = static_cast<int>(text.size());
   const int needed = sys::FoldStringW(sys::MAP_PRECOMPOSED, text.data(), size, nullptr, 0);
   std::u16string folded(static_cast<std::size_t>(needed), u'\0');
-  const int written = sys::FoldStringW(sys::MAP_PRECOMPOSED, text.data(), size, folded.data(), needed);
+  const int written =
+      sys::FoldStringW(sys::MAP_PRECOMPOSED, text.data(), size, folded.data(), needed);
   EXPECT_EQ(written, needed);
   return folded;
 }
@@ -23,8 +23,9 @@ std::u16string fold(const std::u16string& text) {
 std::u16string normalize(const UNormalizer2* normalizer, const std::u16string& text) {
   UErrorCode status = U_ZERO_ERROR;
   std::u16string out(text.size() * 4 + 8, u'\0');
-  const int32_t length = unorm2_normalize(normalizer, text.data(), static_cast<int32_t>(text.size()),
-                                          out.data(), static_cast<int32_t>(out.size()), &status);
+  const int32_t length =
+      unorm2_normalize(normalizer, text.data(), static_cast<int32_t>(text.size()), out.data(),
+                       static_cast<int32_t>(out.size()), &status);
   EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
   out.resize(static_cast<std::size_t>(length));
   return out;
@@ -104,11 +105,13 @@ TEST(Fold, AgreesWithNfcOnTextWithoutDecomposableCharacters) {
   // marks of class 220 that compose with nothing keep every mark run without a composable mark
   // in canonical order already.
   const std::vector<char32_t> pool = {
-      U'a', U'e', U'o', U'u', U'A', U'O', U'c', U'n', U's', U'z', U'x', U' ', U'\u00F8', U'\u0142',
-      U'\u1100', U'\u1112', U'\u1161', U'\u1175', U'\u11A8', U'\u11C2', U'\uAC00', U'\uAC01',
-      U'\u0300', U'\u0301', U'\u0302', U'\u0303', U'\u0308', U'\u030A', U'\u030C', U'\u0323',
-      U'\u0327', U'\u0328', U'\u031B', U'\u0331', U'\u0345', U'\u0316', U'\u0317', U'\U00010A0D',
-      U'\U00011099', U'\U000110BA', U'\U00011131', U'\U00011127'};
+      U'a',      U'e',          U'o',          U'u',          U'A',          U'O',
+      U'c',      U'n',          U's',          U'z',          U'x',          U' ',
+      U'\u00F8', U'\u0142',     U'\u1100',     U'\u1112',     U'\u1161',     U'\u1175',
+      U'\u11A8', U'\u11C2',     U'\uAC00',     U'\uAC01',     U'\u0300',     U'\u0301',
+      U'\u0302', U'\u0303',     U'\u0308',     U'\u030A',     U'\u030C',     U'\u0323',
+      U'\u0327', U'\u0328',     U'\u031B',     U'\u0331',     U'\u0345',     U'\u0316',
+      U'\u0317', U'\U00010A0D', U'\U00011099', U'\U000110BA', U'\U00011131', U'\U00011127'};
   std::mt19937 random(20240601);
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::uniform_int_distribution<int> length(1, 12);
@@ -140,10 +143,10 @@ TEST(Fold, KeepsWhatNfcWouldReplace) {
 TEST(Fold, NeverLengthensAndKeepsCanonicalEquivalence) {
   // Anything goes here: precomposed letters, singletons, exclusions, lone surrogates.
   const std::vector<char16_t> pool = {
-      u'a',     u'e',     u'A',     u'\u00E9', u'\u00C5', u'\u212B', u'\u2126', u'\uF929',
-      u'\u0958', u'\u0915', u'\u093C', u'\u0344', u'\u0340', u'\u0301', u'\u0308', u'\u0323',
-      u'\u0316', u'\u05B0', u'\u0591', u'\u1100', u'\u1161', u'\u11A8', u'\uAC00', u'\xD804',
-      u'\xDC99', u'\xDCBA', u'\xD800', u'\u0000'};
+      u'a',      u'e',      u'A',      u'\u00E9', u'\u00C5', u'\u212B', u'\u2126',
+      u'\uF929', u'\u0958', u'\u0915', u'\u093C', u'\u0344', u'\u0340', u'\u0301',
+      u'\u0308', u'\u0323', u'\u0316', u'\u05B0', u'\u0591', u'\u1100', u'\u1161',
+      u'\u11A8', u'\uAC00', u'\xD804', u'\xDC99', u'\xDCBA', u'\xD800', u'\u0000'};
   std::mt19937 random(7);
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::uniform_int_distribution<int> length(1, 16);
