@@ -104,14 +104,13 @@ TEST(Fold, AgreesWithNfcOnTextWithoutDecomposableCharacters) {
   // replaces none of these, so on such text composing without decomposing is exactly NFC. The
   // marks of class 220 that compose with nothing keep every mark run without a composable mark
   // in canonical order already.
-  const std::vector<char32_t> pool = {
-      U'a',      U'e',          U'o',          U'u',          U'A',          U'O',
-      U'c',      U'n',          U's',          U'z',          U'x',          U' ',
-      U'\u00F8', U'\u0142',     U'\u1100',     U'\u1112',     U'\u1161',     U'\u1175',
-      U'\u11A8', U'\u11C2',     U'\uAC00',     U'\uAC01',     U'\u0300',     U'\u0301',
-      U'\u0302', U'\u0303',     U'\u0308',     U'\u030A',     U'\u030C',     U'\u0323',
-      U'\u0327', U'\u0328',     U'\u031B',     U'\u0331',     U'\u0345',     U'\u0316',
-      U'\u0317', U'\U00010A0D', U'\U00011099', U'\U000110BA', U'\U00011131', U'\U00011127'};
+  const std::u32string pool =
+      U"aeouAOcnszx \u00F8\u0142"                                      // letters
+      U"\u1100\u1112\u1161\u1175\u11A8\u11C2\uAC00\uAC01"              // Hangul
+      U"\u0300\u0301\u0302\u0303\u0308\u030A\u030C\u0323\u0327\u0328"  // composable marks
+      U"\u031B\u0331\u0345"                                            // more of them
+      U"\u0316\u0317\U00010A0D"                                        // class 220, inert
+      U"\U00011099\U000110BA\U00011131\U00011127";                     // beyond the BMP
   std::mt19937 random(20240601);
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::uniform_int_distribution<int> length(1, 12);
@@ -142,11 +141,10 @@ TEST(Fold, KeepsWhatNfcWouldReplace) {
 
 TEST(Fold, NeverLengthensAndKeepsCanonicalEquivalence) {
   // Anything goes here: precomposed letters, singletons, exclusions, lone surrogates.
-  const std::vector<char16_t> pool = {
-      u'a',      u'e',      u'A',      u'\u00E9', u'\u00C5', u'\u212B', u'\u2126',
-      u'\uF929', u'\u0958', u'\u0915', u'\u093C', u'\u0344', u'\u0340', u'\u0301',
-      u'\u0308', u'\u0323', u'\u0316', u'\u05B0', u'\u0591', u'\u1100', u'\u1161',
-      u'\u11A8', u'\uAC00', u'\xD804', u'\xDC99', u'\xDCBA', u'\xD800', u'\u0000'};
+  const std::u16string pool(
+      u"aeA\u00E9\u00C5\u212B\u2126\uF929\u0958\u0915\u093C\u0344\u0340\u0301\u0308\u0323"
+      u"\u0316\u05B0\u0591\u1100\u1161\u11A8\uAC00\xD804\xDC99\xDCBA\xD800\0",
+      28);
   std::mt19937 random(7);
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::uniform_int_distribution<int> length(1, 16);
