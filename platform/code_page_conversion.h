@@ -8,14 +8,16 @@ namespace sys {
 
 // srcLen -1 means the terminated string, terminator included in the count. With dstLen 0 the
 // result is the number of wide characters needed and nothing is written. Returns the number
-// written, or 0 on failure: an unknown code page, a null or empty source, or a buffer too small.
-// Bytes with no mapping become the code page's default Unicode character.
+// written, or 0 on failure: an unknown code page, flags other than 0, a null or empty source, or
+// a buffer too small (nothing beyond dstLen is written). Bytes with no mapping become the code
+// page's default Unicode character: U+003F, or U+FFFD for UTF-8 and UTF-7.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst, int dstLen);
 
-// srcLen -1 as above. With dstLen 0 the result is the number of bytes needed. Characters with no
-// mapping become defaultChar (the code page's default when null; must be null for UTF-8 and
-// UTF-7), and *usedDefault reports whether that happened. Returns the number of bytes written,
-// or 0 on failure.
+// srcLen -1 as above. With dstLen 0 the result is the number of bytes needed. A character with no
+// exact mapping becomes a similar one where the code page has a fallback for it (full-width A
+// becomes A, as Windows' best fit does), else the first byte of defaultChar (the code page's
+// default, '?', when null); *usedDefault reports whether a default was used, counting included. For UTF-8 and UTF-7 both must be null, and
+// unpaired surrogates become U+FFFD. Returns the number of bytes written, or 0 on failure.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen,
                         const char* defaultChar, BOOL* usedDefault);
 

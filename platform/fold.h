@@ -1,6 +1,7 @@
 // FoldStringW with MAP_PRECOMPOSED: composition without decomposition. A starter followed by
 // characters that canonical composition would join to it (combining marks, Hangul vowel and
-// final jamo) becomes the precomposed character; every other character stays as it is. Unlike
+// final jamo) becomes the precomposed character, the marks taken in canonical order; every other
+// character stays as it is, and so does a run of marks that holds nothing composable. Unlike
 // full NFC, single characters are never replaced (U+212B stays U+212B, U+F929 stays U+F929), and
 // the result is never longer than the source.
 #pragma once
