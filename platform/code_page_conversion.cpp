@@ -300,6 +300,17 @@ int convertPieces(Step step, const In* src, const In* end, Out* dst, int dstLen,
   return total <= INT_MAX ? static_cast<int>(total) : 0;
 }
 
+bool hasUnpairedSurrogate(const UChar* text, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (text[i] >= 0xD800 && text[i] <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool validArguments(const void* src, int srcLen, const void* dst, int dstLen) {
   return src != nullptr && srcLen != 0 && srcLen >= -1 && dstLen >= 0 &&
          (dst != nullptr || dstLen == 0);
@@ -342,13 +353,15 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen,
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen,
                         const char* defaultChar, BOOL* usedDefault) {
-  if (flags != 0 || !validArguments(src, srcLen, dst, dstLen)) return 0;
+  const bool strictUtf8 = flags == WC_ERR_INVALID_CHARS && codePage == CP_UTF8;
+  if ((flags != 0 && !strictUtf8) || !validArguments(src, srcLen, dst, dstLen)) return 0;
   const CodePage* page = findCodePage(codePage);
   if (page == nullptr) return 0;
   if (page->unicode && (defaultChar != nullptr || usedDefault != nullptr)) return 0;
   const std::size_t length =
       srcLen == -1 ? std::char_traits<char16_t>::length(src) + 1 : static_cast<std::size_t>(srcLen);
   if (length > INT_MAX) return 0;
+  if (strictUtf8 && hasUnpairedSurrogate(src, length)) return 0;
 
   int count = 0;
   bool used = false;

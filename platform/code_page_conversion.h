@@ -13,11 +13,15 @@ namespace sys {
 // page's default Unicode character: U+003F, or U+FFFD for UTF-8 and UTF-7.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst, int dstLen);
 
+// The one flag taken, and only for UTF-8: fail on an unpaired surrogate instead of writing U+FFFD.
+constexpr DWORD WC_ERR_INVALID_CHARS = 0x00000080;
+
 // srcLen -1 as above. With dstLen 0 the result is the number of bytes needed. A character with no
 // exact mapping becomes a similar one where the code page has a fallback for it (full-width A
 // becomes A, as Windows' best fit does), else the first byte of defaultChar (the code page's
-// default, '?', when null); *usedDefault reports whether a default was used, counting included. For UTF-8 and UTF-7 both must be null, and
-// unpaired surrogates become U+FFFD. Returns the number of bytes written, or 0 on failure.
+// default, '?', when null); *usedDefault reports whether a default was used, counting included.
+// For UTF-8 and UTF-7 both must be null, and unpaired surrogates become U+FFFD. Returns the
+// number of bytes written, or 0 on failure.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen,
                         const char* defaultChar, BOOL* usedDefault);
 

@@ -33,4 +33,5 @@ flags=$(PKG_CONFIG_PATH=$libdir pkg-config --cflags --libs kwuni)
 "$scratch/app/app-pc"
 
 "$prefix/bin/kwuni" list ccsid --json >/dev/null
+"$prefix/bin/kwuni" tables | grep -Eq '^ *37 ' || { echo "the installed tool lists no table for 37"; exit 1; }
 echo "installed copy works through CMake, pkg-config and the tool"

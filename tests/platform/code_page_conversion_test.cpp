@@ -154,6 +154,18 @@ TEST(CodePageConversion, UnicodeCodePagesTakeNoDefaultCharacter) {
   // Ill-formed text becomes U+FFFD either way.
   EXPECT_EQ(toBytes(CP_UTF8, u"a\xD800"), "a\xef\xbf\xbd");
   EXPECT_EQ(toWide(CP_UTF8, "\xc3\x28\xff"), u"\uFFFD(\uFFFD");
+
+  // Unless the caller asks for a failure on unpaired surrogates (UTF-8 only).
+  struct Strict {
+    std::u16string text;
+    int bytes;
+  };
+  for (const auto& c : {Strict{u"a\xD800", 0}, Strict{u"\xDC00" u"a", 0}, Strict{u"\xD83D\xDE00", 4}, Strict{u"h\u00F4", 3}}) {
+    EXPECT_EQ(sys::WideCharToMultiByte(CP_UTF8, sys::WC_ERR_INVALID_CHARS, c.text.data(), static_cast<int>(c.text.size()),
+                                       nullptr, 0, nullptr, nullptr),
+              c.bytes);
+  }
+  EXPECT_EQ(sys::WideCharToMultiByte(1252, sys::WC_ERR_INVALID_CHARS, u"a", 1, out, 8, nullptr, nullptr), 0);
 }
 
 TEST(CodePageConversion, BadBytesBecomeQuestionMarks) {
