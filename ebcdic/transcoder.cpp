@@ -4,6 +4,8 @@
 #include <kwuni/catalogue.h>
 #include <kwuni/ebcdic.h>
 
+#include "ebcdic/kernels.h"
+#include "ebcdic/substitutes.h"
 #include "platform/code_page_conversion.h"
 #include "platform/fold.h"
 #include "platform/version.h"
@@ -15,12 +17,11 @@
 namespace velmora {
 namespace {
 
-constexpr std::size_t tableSize = 0x10000;
-constexpr WORD unmapped = 0xFFFF;
-constexpr WORD leadByte = 0xFFFE;
+namespace kernels = kwuni::kernels;
 
-constexpr BYTE ebcdicQuestionMark = 0x6F;
-constexpr BYTE ebcdicSpace = 0x40;
+constexpr std::size_t tableSize = 0x10000;
+constexpr WORD unmapped = kernels::unmapped;
+
 
 // EBCDIC 0x1C is shown as an en dash, except in these CCSIDs, whose tables decide for themselves.
 bool keepsItsOwnEnDash(short ccsid) {
@@ -103,43 +104,25 @@ EBCDICTranscoder::EBCDICTranscoder(short ccsid_, std::istream& stream) : ccsid(c
 WORD EBCDICTranscoder::EtoU(WORD code, bool* wasUnmapped) const {
   const WORD ch = ebcdicToUnicode[code];
   if (wasUnmapped != nullptr) *wasUnmapped = ch == unmapped;
-  if (ch != unmapped) return ch;
-  const bool doubleByte = code > 0xFF;
-  if (isDbcs) return doubleByte ? 0x3000 : 0x0020;
-  return doubleByte ? 0xFF1F : 0x003F;
+  return ch != unmapped ? ch : kwuni::unicodeSubstitute(isDbcs, code > 0xFF);
 }
 
 WORD EBCDICTranscoder::UtoE(WORD ch, bool* wasUnmapped) const {
   const WORD code = unicodeToEbcdic[ch];
   if (wasUnmapped != nullptr) *wasUnmapped = code == unmapped;
-  if (code != unmapped) return code;
-  return ccsid == 933 ? ebcdicSpace : ebcdicQuestionMark;
+  return code != unmapped ? code : kwuni::hostSubstitute(ccsid);
 }
 
 int EBCDICTranscoder::convertEtoU(const BYTE* src, WCHAR* dst, int srcLen) const {
-  const WORD* table = ebcdicToUnicode.data();
-  const auto substituted = [](WORD ch) { return ch == unmapped ? WORD{0x003F} : ch; };
-  if (src == nullptr) srcLen = 0;
-  int n = 0;
-  if (!isDbcs) {
-    for (; n < srcLen; ++n) {
-      if (dst != nullptr) dst[n] = substituted(table[src[n]]);
-    }
-  } else {
-    for (int i = 0; i < srcLen; ++n) {
-      WORD ch = table[src[i]];
-      if (ch == leadByte) {
-        if (i + 1 == srcLen) break;  // a lead byte without its trail byte produces nothing
-        ch = table[static_cast<WORD>(src[i] << 8 | src[i + 1])];
-        i += 2;
-      } else {
-        i += 1;
-      }
-      if (dst != nullptr) dst[n] = substituted(ch);
-    }
+  const std::size_t length = src != nullptr && srcLen > 0 ? static_cast<std::size_t>(srcLen) : 0;
+  std::size_t n = length;
+  if (isDbcs) {
+    n = kernels::markedBytesToUtf16(ebcdicToUnicode.data(), src, length, dst);
+  } else if (dst != nullptr) {
+    kernels::singleBytesToUtf16(ebcdicToUnicode.data(), src, length, dst);
   }
   if (dst != nullptr) dst[n] = 0;
-  return n;
+  return static_cast<int>(n);
 }
 
 int EBCDICTranscoder::convertUtoE(const WCHAR* src, BYTE* dst, int srcLen) const {
@@ -148,40 +131,20 @@ int EBCDICTranscoder::convertUtoE(const WCHAR* src, BYTE* dst, int srcLen) const
 
   // Convert the precomposed form: e followed by a combining acute is the host's e-acute.
   std::vector<WCHAR> composed;
-  const int composedLength = sys::FoldStringW(sys::MAP_PRECOMPOSED, src, srcLen, nullptr, 0);
-  if (composedLength != 0) {
-    composed.resize(static_cast<std::size_t>(composedLength) + 1);
-    sys::FoldStringW(sys::MAP_PRECOMPOSED, src, srcLen, composed.data(), composedLength + 1);
-    src = composed.data();
-    srcLen = composedLength;
+  if (!sys::FoldLeavesUnchanged(src, srcLen)) {
+    const int composedLength = sys::FoldStringW(sys::MAP_PRECOMPOSED, src, srcLen, nullptr, 0);
+    if (composedLength != 0) {
+      composed.resize(static_cast<std::size_t>(composedLength) + 1);
+      sys::FoldStringW(sys::MAP_PRECOMPOSED, src, srcLen, composed.data(), composedLength + 1);
+      src = composed.data();
+      srcLen = composedLength;
+    }
   }
 
-  const WORD* table = unicodeToEbcdic.data();
-  int n = 0;
-  if (!isDbcs) {
-    for (int i = 0; i < srcLen; ++i, ++n) {
-      const auto byte = static_cast<BYTE>(table[src[i]] & 0xFF);
-      if (dst != nullptr) dst[n] = byte == 0xFF ? ebcdicQuestionMark : byte;
-    }
-    return n;
-  }
-  for (int i = 0; i < srcLen; ++i) {
-    const WORD code = table[src[i]];
-    if (code == unmapped) {
-      if (dst != nullptr) dst[n] = ebcdicQuestionMark;
-      n += 1;
-    } else if (code > 0xFF) {
-      if (dst != nullptr) {
-        dst[n] = static_cast<BYTE>(code >> 8);
-        dst[n + 1] = static_cast<BYTE>(code & 0xFF);
-      }
-      n += 2;
-    } else {
-      if (dst != nullptr) dst[n] = static_cast<BYTE>(code);
-      n += 1;
-    }
-  }
-  return n;
+  const auto length = static_cast<std::size_t>(srcLen);
+  if (isDbcs) return static_cast<int>(kernels::utf16ToHostCodes(unicodeToEbcdic.data(), src, length, dst));
+  if (dst != nullptr) kernels::utf16ToSingleBytes(unicodeToEbcdic.data(), src, length, dst);
+  return srcLen;
 }
 
 }  // namespace velmora

@@ -18,4 +18,8 @@ constexpr DWORD MAP_PRECOMPOSED = 0x00000020;
 // -1, or dst is too small (nothing beyond dstLen is written).
 int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen);
 
+// True when FoldStringW would give the text back unchanged: a quick scan that callers use to
+// skip folding, which is the common case. length -1 means the terminated string.
+bool FoldLeavesUnchanged(LPCWSTR src, int length);
+
 }  // namespace sys

@@ -146,3 +146,39 @@ KWUNI_API bool KW_GetUniBaseDirectory(WCHAR* dest, unsigned int capacity);
 
 // Sets the directory that holds Tables/; an empty text returns to the library's own directory.
 KWUNI_API void KW_SetUniBaseDirectory(const WCHAR* directory);
+
+// ---- Conversions by CCSID -------------------------------------------------------------------
+// Each finds the CCSID's table through the registry and raises what the registry raises. The
+// Unicode CCSIDs 1200 and 13488 pass single lookups through unchanged.
+
+// Single lookups; *unmapped (when given) receives 1 when a substitute was returned, else 0.
+KWUNI_API WORD EtoU(short ccsid, WORD code, int* unmapped);
+KWUNI_API WORD UtoE(short ccsid, WORD ch, int* unmapped);
+
+// Buffer conversions through the table, exactly as EBCDICTranscoder::convertEtoU / convertUtoE.
+KWUNI_API int TConvertEtoU(short ccsid, const BYTE* src, WCHAR* dst, int srcLen);
+KWUNI_API int TConvertUtoE(short ccsid, const WCHAR* src, BYTE* dst, int srcLen);
+
+// Host data in which shift-out (0x0E) opens and shift-in (0x0F) closes runs of double-byte
+// characters. Stores the characters that fit in dstBytes bytes of dst (no terminator) and returns
+// the number of characters of the whole input; with a null dst it only counts and loads nothing.
+// Unmapped codes become the single lookup's substitutes.
+KWUNI_API int KW_EbcdicBytesToWideChar(short ccsid, const BYTE* src, int srcLen, WCHAR* dst, int dstBytes);
+
+// The reverse: writes shift-out before each run of double-byte characters and shift-in after
+// it, except after a run that ends the text. Stores what fits in dstBytes (a pair whole or not
+// at all, nothing after the first item that does not fit) and returns the byte length of the
+// whole conversion; with a null dst it returns that length without storing.
+KWUNI_API int KW_WideCharToEbcdicBytes(short ccsid, const WCHAR* src, int srcLen, BYTE* dst, int dstBytes);
+
+// Narrow <-> wide through a Windows code page (0: the system's ANSI code page). A length of -1
+// takes the terminated string with its terminator; a capacity of -1 sizes the output from the
+// source. The results are those of MultiByteToWideChar / WideCharToMultiByte: 0 on failure.
+KWUNI_API int TConvertAtoU(const char* src, WCHAR* dst, int dstLen);
+KWUNI_API int TConvertAtoUEx(const char* src, int srcLen, WCHAR* dst, int dstLen, unsigned int codePage);
+KWUNI_API int TConvertUtoA(const WCHAR* src, char* dst, int dstLen);
+KWUNI_API int TConvertUtoAEx(const WCHAR* src, int srcLen, char* dst, int dstLen, unsigned int codePage);
+
+// Swaps each whole pair of bytes from src into dst (distinct buffers); returns len rounded down
+// to even, 0 for len < 2.
+KWUNI_API int TSwapBytes(const BYTE* src, BYTE* dst, int len);

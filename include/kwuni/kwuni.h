@@ -6,3 +6,4 @@
 #include <kwuni/resources.h>
 #include <kwuni/catalogue.h>
 #include <kwuni/ebcdic.h>
+#include <kwuni/dbcs.h>

@@ -1,0 +1,130 @@
+#include "ebcdic/kernels.h"
+
+namespace kwuni::kernels {
+namespace {
+
+constexpr WCHAR questionMark = 0x003F;
+constexpr BYTE ebcdicQuestionMark = 0x6F;
+
+WCHAR orQuestionMark(WORD ch) { return ch == unmapped ? questionMark : ch; }
+
+WORD lookUp(const HostLookup& lookup, WORD code, WORD substitute) {
+  if (lookup.table == nullptr) return code;
+  const WORD value = lookup.table[code];
+  return value == unmapped ? substitute : value;
+}
+
+}  // namespace
+
+void singleBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
+  for (std::size_t i = 0; i < length; ++i) dst[i] = orQuestionMark(toUnicode[src[i]]);
+}
+
+std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < length; ++n) {
+    WORD ch = toUnicode[src[i]];
+    if (ch == leadByteMark) {
+      if (i + 1 == length) break;
+      ch = toUnicode[static_cast<WORD>(src[i] << 8 | src[i + 1])];
+      i += 2;
+    } else {
+      i += 1;
+    }
+    if (dst != nullptr) dst[n] = orQuestionMark(ch);
+  }
+  return n;
+}
+
+void utf16ToSingleBytes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto byte = static_cast<BYTE>(toHost[src[i]]);
+    dst[i] = byte == 0xFF ? ebcdicQuestionMark : byte;
+  }
+}
+
+std::size_t utf16ToHostCodes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    const WORD code = toHost[src[i]];
+    if (code == unmapped) {
+      if (dst != nullptr) dst[n] = ebcdicQuestionMark;
+      n += 1;
+    } else if (code > 0xFF) {
+      if (dst != nullptr) {
+        dst[n] = static_cast<BYTE>(code >> 8);
+        dst[n + 1] = static_cast<BYTE>(code);
+      }
+      n += 2;
+    } else {
+      if (dst != nullptr) dst[n] = static_cast<BYTE>(code);
+      n += 1;
+    }
+  }
+  return n;
+}
+
+std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
+                                std::size_t capacity) {
+  if (dst == nullptr) capacity = 0;
+  std::size_t count = 0;
+  bool shifted = false;
+  std::size_t i = 0;
+  while (i < length) {
+    const BYTE b = src[i];
+    if (b == shiftOut) {
+      shifted = true;
+      ++i;
+      continue;
+    }
+    if (b == shiftIn && shifted) {
+      shifted = false;
+      ++i;
+      continue;
+    }
+    WCHAR ch;
+    if (!shifted) {
+      ch = lookUp(toUnicode, b, toUnicode.singleByteSubstitute);
+      i += 1;
+    } else if (i + 1 < length) {
+      ch = lookUp(toUnicode, static_cast<WORD>(b << 8 | src[i + 1]), toUnicode.doubleByteSubstitute);
+      i += 2;
+    } else {
+      ch = toUnicode.doubleByteSubstitute;  // the run ends after a lead byte
+      i += 1;
+    }
+    if (count < capacity) dst[count] = ch;
+    ++count;
+  }
+  return count;
+}
+
+std::size_t utf16ToShiftedBytes(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
+                                std::size_t capacity) {
+  if (dst == nullptr) capacity = 0;
+  std::size_t n = 0;
+  bool shifted = false;
+  for (std::size_t i = 0; i < length; ++i) {
+    const WCHAR ch = src[i];
+    const bool twoBytes = takesTwoBytes(toHost, ch);
+    if (twoBytes != shifted) {
+      n += 1;
+      if (n <= capacity) dst[n - 1] = twoBytes ? shiftOut : shiftIn;
+      shifted = twoBytes;
+    }
+    const WORD code = lookUp(toHost, ch, toHost.singleByteSubstitute);
+    if (twoBytes) {
+      n += 2;
+      if (n <= capacity) {
+        dst[n - 2] = static_cast<BYTE>(code >> 8);
+        dst[n - 1] = static_cast<BYTE>(code);
+      }
+    } else {
+      n += 1;
+      if (n <= capacity) dst[n - 1] = static_cast<BYTE>(code);
+    }
+  }
+  return n;
+}
+
+}  // namespace kwuni::kernels
