@@ -17,7 +17,16 @@ WORD lookUp(const HostLookup& lookup, WORD code, WORD substitute) {
 }  // namespace
 
 void singleBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
-  for (std::size_t i = 0; i < length; ++i) dst[i] = orQuestionMark(toUnicode[src[i]]);
+  // A long buffer pays once for a copy of the table's 256 single-byte entries with the substitute
+  // already in place, and then costs one lookup a byte with no test.
+  constexpr std::size_t worthACopy = 1024;
+  if (length < worthACopy) {
+    for (std::size_t i = 0; i < length; ++i) dst[i] = orQuestionMark(toUnicode[src[i]]);
+    return;
+  }
+  WCHAR singleBytes[0x100];
+  for (std::size_t b = 0; b < 0x100; ++b) singleBytes[b] = orQuestionMark(toUnicode[b]);
+  for (std::size_t i = 0; i < length; ++i) dst[i] = singleBytes[src[i]];
 }
 
 std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
