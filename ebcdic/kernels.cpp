@@ -76,34 +76,40 @@ std::size_t utf16ToHostCodes(const WORD* toHost, const WCHAR* src, std::size_t l
 std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
                                 std::size_t capacity) {
   if (dst == nullptr) capacity = 0;
+  const HostLookup lookup = toUnicode;
   std::size_t count = 0;
-  bool shifted = false;
   std::size_t i = 0;
   while (i < length) {
-    const BYTE b = src[i];
-    if (b == shiftOut) {
-      shifted = true;
-      ++i;
-      continue;
+    // Single bytes up to a shift-out; a shift-in here is an ordinary byte.
+    for (; i < length && src[i] != shiftOut; ++i) {
+      const WCHAR ch = lookUp(lookup, src[i], lookup.singleByteSubstitute);
+      if (count < capacity) dst[count] = ch;
+      ++count;
     }
-    if (b == shiftIn && shifted) {
-      shifted = false;
-      ++i;
-      continue;
+    if (i == length) break;
+    ++i;
+    // Pairs up to a shift-in; a further shift-out changes nothing.
+    while (i < length) {
+      const BYTE b = src[i];
+      if (b == shiftIn) {
+        ++i;
+        break;
+      }
+      if (b == shiftOut) {
+        ++i;
+        continue;
+      }
+      WCHAR ch;
+      if (i + 1 < length) {
+        ch = lookUp(lookup, static_cast<WORD>(b << 8 | src[i + 1]), lookup.doubleByteSubstitute);
+        i += 2;
+      } else {
+        ch = lookup.doubleByteSubstitute;  // the run ends after a lead byte
+        i += 1;
+      }
+      if (count < capacity) dst[count] = ch;
+      ++count;
     }
-    WCHAR ch;
-    if (!shifted) {
-      ch = lookUp(toUnicode, b, toUnicode.singleByteSubstitute);
-      i += 1;
-    } else if (i + 1 < length) {
-      ch = lookUp(toUnicode, static_cast<WORD>(b << 8 | src[i + 1]), toUnicode.doubleByteSubstitute);
-      i += 2;
-    } else {
-      ch = toUnicode.doubleByteSubstitute;  // the run ends after a lead byte
-      i += 1;
-    }
-    if (count < capacity) dst[count] = ch;
-    ++count;
   }
   return count;
 }
