@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # kwuni convert as a user runs it: results byte for byte, against ICU's uconv and glibc's iconv
-# where they convert the same data; exit statuses and messages; data larger than
+# where they convert the same data; exit statuses and messages; the samples; data larger than
 # the tool's 1 MiB chunks, with double-byte runs, UTF-8 sequences and surrogate pairs across
 # every chunk boundary.
 set -u
 kwuni=$1
+samples=$2
 failures=0
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -162,6 +163,13 @@ cmp -s kept.txt <(printf 'old contents\n') && [ "$(ls -A | grep -c kwuni-)" = 0 
   || fail output-no-directory "$(cat err)"
 "$kwuni" convert -f 37 -t UTF-8 -o . b.37 2>err
 [ $? = 1 ] && grep -q '^kwuni: \.: is a directory' err && pass output-directory || fail output-directory "$(cat err)"
+
+# The bundled samples read back to their UTF-8 originals, and the originals make them again.
+converts sample-930-read "$samples/orders.txt" -f 930 -t UTF-8 --lines "$samples/orders.cp930"
+converts sample-930-made "$samples/orders.cp930" -f UTF-8 -t 930 --lines --strict "$samples/orders.txt"
+converts sample-37-read "$samples/customers.txt" -f 37 -t UTF-8 --record 80 "$samples/customers.cp37"
+converts sample-37-made "$samples/customers.cp37" -f UTF-8 -t 37 --record 80 --strict "$samples/customers.txt"
+uconv -f ibm-930 -t UTF-8 "$samples/orders.cp930" | sed 's/\xc2\x85/\n/g' >out; same sample-930-icu out "$samples/orders.txt"
 
 # Single-byte CCSIDs against ICU and glibc: every byte (but 0x1C, which reads as U+2013 here),
 # and back to the same bytes.
