@@ -102,7 +102,8 @@ Encoding unicode(Encoding::Kind kind, const char* label) {
 
 Encoding parseEncoding(std::string_view name) {
   const std::string lower = lowerCase(name);
-  const std::string quoted = "'" + std::string(name) + "'";
+  std::string quoted = "'";
+  quoted.append(name).append("'");
   if (lower == "utf-8" || lower == "utf8") return unicode(Encoding::Kind::utf8, "UTF-8");
   if (lower == "utf-16le" || lower == "utf16le") return unicode(Encoding::Kind::utf16le, "UTF-16LE");
   if (lower == "utf-16be" || lower == "utf16be") return unicode(Encoding::Kind::utf16be, "UTF-16BE");
