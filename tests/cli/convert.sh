@@ -161,6 +161,11 @@ cmp -s kept.txt <(printf 'old contents\n') && [ "$(ls -A | grep -c kwuni-)" = 0 
 "$kwuni" convert -f 37 -t UTF-8 -o nodir/x a.37 2>err
 [ $? = 1 ] && grep -q 'nodir/x: cannot create a temporary file in nodir/' err && pass output-no-directory \
   || fail output-no-directory "$(cat err)"
+if [ -w /dev/full ]; then
+  "$kwuni" convert -f 37 -t UTF-8 a.37 >/dev/full 2>err
+  [ $? = 1 ] && grep -q '^kwuni: standard output: cannot write: No space left' err && pass output-full \
+    || fail output-full "$(cat err)"
+fi
 "$kwuni" convert -f 37 -t UTF-8 -o . b.37 2>err
 [ $? = 1 ] && grep -q '^kwuni: \.: is a directory' err && pass output-directory || fail output-directory "$(cat err)"
 
