@@ -78,7 +78,8 @@ class CodePageDecoder final : public Decoder {
   void watchMultiByte(const BYTE* bytes, std::size_t length, Position start, Text& text, std::size_t base) {
     const std::size_t count = text.size() - base;
     if (!tally_.locating()) {
-      const auto questions = std::count(text.units.begin() + static_cast<std::ptrdiff_t>(base), text.units.end(), questionMark);
+      const auto from = text.units.begin() + static_cast<std::ptrdiff_t>(base);
+      const auto questions = std::count(from, text.units.end(), questionMark);
       const auto asked = std::count(bytes, bytes + length, BYTE{'?'});
       if (questions > asked) tally_.substituted(static_cast<std::uint64_t>(questions - asked));
       return;

@@ -136,7 +136,9 @@ Options parseOptions(std::span<const std::string_view> args) {
 void checkLayout(const Options& o, const Encoding& from, const Encoding& to) {
   const char* option = o.layout.lines ? "--lines" : o.layout.record != 0 ? "--record" : nullptr;
   if (option == nullptr) return;
-  if (!from.host() && !to.host()) throw UsageError(std::string(option) + " is for host data, but neither side is a CCSID");
+  if (!from.host() && !to.host()) {
+    throw UsageError(std::string(option) + " is for host data, but neither side is a CCSID");
+  }
   const bool unicodeHost = from.kind == Encoding::Kind::unicodeHost || to.kind == Encoding::Kind::unicodeHost;
   if (unicodeHost && o.layout.record % 2 != 0) {
     throw UsageError("records of CCSID 13488 hold whole UTF-16 code units: --record needs an even length");

@@ -104,7 +104,8 @@ Walk walkMixed(const BYTE* bytes, std::size_t length, bool shifted, Visit visit)
 
 class HostDecoder final : public Decoder {
  public:
-  HostDecoder(HostForm form, HostLayout layout, Tally& tally) : form_(std::move(form)), layout_(layout), tally_(tally) {}
+  HostDecoder(HostForm form, HostLayout layout, Tally& tally)
+      : form_(std::move(form)), layout_(layout), tally_(tally) {}
 
   std::size_t decode(BYTE* bytes, std::size_t length, Position start, bool last, Text& text) override {
     const std::size_t base = text.size();
@@ -118,7 +119,9 @@ class HostDecoder final : public Decoder {
         used += n;
       }
     }
-    if (layout_.lines) std::replace(text.units.begin() + static_cast<std::ptrdiff_t>(base), text.units.end(), form_.newLine, lineFeed);
+    if (layout_.lines) {
+      std::replace(text.units.begin() + static_cast<std::ptrdiff_t>(base), text.units.end(), form_.newLine, lineFeed);
+    }
     if (last) shifted_ = false;  // the next input starts unshifted
     return used;
   }
@@ -149,7 +152,7 @@ class HostDecoder final : public Decoder {
     // Shift bytes after the last character are kept, so that a record's runs stay as they were.
     std::size_t i = length;
     while (i > end && bytes[i - 1] == ebcdicSpace) --i;
-    return walk.cut < length ? length : std::max(i, end);
+    return walk.cut < length ? length : i;
   }
 
   std::size_t decodeData(BYTE* bytes, std::size_t length, Position start, bool& shifted, bool last, const char* unit,
@@ -236,7 +239,8 @@ class HostDecoder final : public Decoder {
 
 class HostEncoder final : public Encoder {
  public:
-  HostEncoder(HostForm form, HostLayout layout, Tally& tally) : form_(std::move(form)), layout_(layout), tally_(tally) {}
+  HostEncoder(HostForm form, HostLayout layout, Tally& tally)
+      : form_(std::move(form)), layout_(layout), tally_(tally) {}
 
   void encode(Text& text, ByteSink& out) override {
     Text& work = held_.take(text);
@@ -244,7 +248,8 @@ class HostEncoder final : public Encoder {
     std::size_t n = work.size();
     if (n > 0) {
       const char16_t lastUnit = work.units[n - 1];
-      if (isHighSurrogate(lastUnit) || (layout_.lines && lastUnit == carriageReturn)) --n;  // may pair with what follows
+      // A high surrogate, or a CR before LF, may pair with what follows.
+      if (isHighSurrogate(lastUnit) || (layout_.lines && lastUnit == carriageReturn)) --n;
     }
     held_.keep(work, n);
     writeStream(work, out);
@@ -337,7 +342,8 @@ class HostEncoder final : public Encoder {
       putUtf16(lineUnits_.data(), n, true, p);
       m = 2 * n;
     } else if (n > 0) {
-      m = static_cast<std::size_t>(KW_WideCharToEbcdicBytes(form_.ccsid(), lineUnits_.data(), asInt(n), p, asInt(3 * n + 1)));
+      m = static_cast<std::size_t>(
+          KW_WideCharToEbcdicBytes(form_.ccsid(), lineUnits_.data(), asInt(n), p, asInt(3 * n + 1)));
       if (form_.mixed() && KW_IsDBCSChar(form_.ccsid(), lineUnits_[n - 1])) p[m++] = shiftIn;
     }
     if (m > record) {

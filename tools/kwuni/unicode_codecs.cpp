@@ -129,7 +129,8 @@ class Utf8Encoder final : public Encoder {
         c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
         ++i;
       } else if (c >= 0xD800 && c <= 0xDFFF) {
-        tally_.substituted(text.at(i), [&] { return "unpaired surrogate " + codePoint(c) + " cannot be written in UTF-8"; });
+        tally_.substituted(text.at(i),
+                           [&] { return "unpaired surrogate " + codePoint(c) + " cannot be written in UTF-8"; });
         c = replacementCharacter;
       }
       if (c < 0x800) {
