@@ -76,6 +76,20 @@ record-in            | 37       | UTF-8    | --record 4        | \xc1\x40\x40\x4
 record-in-dbcs-space | 930      | UTF-8    | --record 6        | \xc1\x0e\x40\x40\x0f\x40                | A\xe3\x80\x80\n
 record-in-13488      | 13488    | UTF-8    | --record 4        | \x00\x41\x00\x20\x00\x42                | A\nB\n
 record-host-to-host  | 37       | 500      | --record 3        | \x4a\x40\x40                            | \xb0\x40\x40
+record-exact-fit     | UTF-8    | 37       | --record 4        | ABCD\n                                  | \xc1\xc2\xc3\xc4
+record-exact-mixed   | UTF-8    | 930      | --record 4        | \xe6\x97\xa5                            | \x0e\x45\x62\x0f
+record-in-whole      | 37       | UTF-8    | --record 2        | \xc1\xc2\xc3\xc4                        | AB\nCD\n
+mixed-crlf-lines     | UTF-8    | 930      | --lines           | \xe6\x97\xa5\r\n                        | \x0e\x45\x62\x0f\x15
+13488-lines          | UTF-8    | 13488    | --lines           | A\n                                     | \x00\x41\x00\x85
+13488-lines-read     | 13488    | UTF-8    | --lines           | \x00\x41\x00\x85                        | A\n
+cp65001-is-utf8      | UTF-8    | cp65001  |                   | \xe6\x97\xa5                            | \xe6\x97\xa5
+cp1200-is-utf16le    | UTF-8    | cp1200   |                   | A                                       | A\x00
+windows-932          | windows-932 | UTF-8 |                   | \x82\xa0                                | \xe3\x81\x82
+ibm-930-name         | IBM-930  | UTF-8    |                   | \x0e\x45\x62\x0f                        | \xe6\x97\xa5
+utf8-overlong        | UTF-8    | UTF-16BE |                   | \xc0\x80                                | \xff\xfd\xff\xfd
+utf8-surrogate       | UTF-8    | UTF-16BE |                   | \xed\xa0\x80                            | \xff\xfd\xff\xfd\xff\xfd
+utf8-above-10ffff    | UTF-8    | UTF-16BE |                   | \xf4\x90\x80\x80                        | \xff\xfd\xff\xfd\xff\xfd\xff\xfd
+utf8-max             | UTF-8    | UTF-16BE |                   | \xf4\x8f\xbf\xbf                        | \xdb\xff\xdf\xff
 EOF
 
 # Failures: the status and a pattern of the one line on standard error.
@@ -175,6 +189,17 @@ converts sample-930-made "$samples/orders.cp930" -f UTF-8 -t 930 --lines --stric
 converts sample-37-read "$samples/customers.txt" -f 37 -t UTF-8 --record 80 "$samples/customers.cp37"
 converts sample-37-made "$samples/customers.cp37" -f UTF-8 -t 37 --record 80 --strict "$samples/customers.txt"
 uconv -f ibm-930 -t UTF-8 "$samples/orders.cp930" | sed 's/\xc2\x85/\n/g' >out; same sample-930-icu out "$samples/orders.txt"
+
+# Stopped by a signal, the conversion leaves neither OUTPUT nor its temporary file.
+mkfifo feed
+sleep 30 >feed &
+feeder=$!
+"$kwuni" convert -f 37 -t UTF-8 -o stopped.txt <feed &
+pid=$!
+for _ in $(seq 100); do ls -A | grep -q '^\.stopped\.txt\.kwuni-' && break; sleep 0.05; done
+kill -TERM "$pid"; wait "$pid" 2>/dev/null
+ls -A | grep -q 'stopped' && fail output-removed-on-signal "$(ls -A | grep stopped)" || pass output-removed-on-signal
+kill "$feeder"; wait "$feeder" 2>/dev/null
 
 # Single-byte CCSIDs against ICU and glibc: every byte (but 0x1C, which reads as U+2013 here),
 # and back to the same bytes.
@@ -282,5 +307,30 @@ for r in range(0, len(data), 24):
         shifted = True if b == 0x0E else False if b == 0x0F else shifted
     assert not shifted, "record %d is left shifted" % (r // 24)
 ' && pass chunks-mixed-records-balanced || fail chunks-mixed-records-balanced
+
+# Offsets past the first chunk: a byte with no mapping, invalid UTF-8, and a character that
+# cannot be written, each named at its place in the whole input.
+read -r late930 late8 < <(python3 -c '
+data = bytearray(open("big.930", "rb").read())
+at930 = data.index(0x0F, 3_000_000) + 1  # after a shift-in
+data[at930:at930] = b"\x57"
+open("late-bad.930", "wb").write(data)
+text = open("big.txt", "rb").read()
+at8 = next(i for i in range(2_500_000, len(text)) if text[i] < 0x80)
+open("late-bad.txt", "wb").write(text[:at8] + b"\xff" + text[at8:])
+open("late-euro.txt", "wb").write(b"A" * 3_000_000 + "\u20ac".encode())
+print(at930, at8)
+')
+"$kwuni" convert -f 930 -t UTF-8 --strict late-bad.930 >/dev/null 2>err
+grep -qx "kwuni: late-bad.930: offset $late930: byte 0x57 has no mapping in CCSID 930" err \
+  && pass strict-late-byte || fail strict-late-byte "$(cat err)"
+"$kwuni" convert -f UTF-8 -t 930 --strict late-bad.txt >/dev/null 2>err
+grep -qx "kwuni: late-bad.txt: offset $late8: invalid UTF-8 0xFF" err && pass strict-late-utf8 || fail strict-late-utf8 "$(cat err)"
+"$kwuni" convert -f UTF-8 -t 37 --strict late-euro.txt >/dev/null 2>err
+grep -qx 'kwuni: late-euro.txt: offset 3000000: U+20AC cannot be represented in CCSID 37' err \
+  && pass strict-late-encode || fail strict-late-encode "$(cat err)"
+"$kwuni" convert -f 930 -t UTF-8 --stats big.930 >/dev/null 2>err
+[ "$(cat err)" = "kwuni: $(python3 -c 'print(len(open("big-930.icu.txt", encoding="utf-8").read()))') characters converted, 0 substituted" ] \
+  && pass stats-big || fail stats-big "$(cat err)"
 
 [ "$failures" = 0 ]
