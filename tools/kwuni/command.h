@@ -28,6 +28,7 @@ struct Failure : std::runtime_error {
 // A subcommand receives the arguments after its name and returns the exit status.
 using Command = int (*)(std::span<const std::string_view> args);
 
+int convertCommand(std::span<const std::string_view> args);
 int listCommand(std::span<const std::string_view> args);
 int tablesCommand(std::span<const std::string_view> args);
 

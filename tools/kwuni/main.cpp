@@ -17,6 +17,9 @@ constexpr const char* usage =
     "Work with the data of EBCDIC host systems in Unicode.\n"
     "\n"
     "commands:\n"
+    "  convert -f FROM -t TO [-o OUTPUT] [--lines | --record N] [--strict] [--stats] [FILE...]\n"
+    "                                 convert host data (a CCSID) to or from UTF-8, UTF-16 or a\n"
+    "                                 Windows code page; 'kwuni convert --help' tells more\n"
     "  list ansi|oem|ccsid [--json]   list a code page catalogue: code, description,\n"
     "                                 GDI character set and DBCS flag\n"
     "  tables [--json] [--dir DIR]    list the translation tables the library reads (or those\n"
@@ -32,6 +35,7 @@ struct Subcommand {
 };
 
 constexpr Subcommand subcommands[] = {
+    {"convert", convertCommand},
     {"list", listCommand},
     {"tables", tablesCommand},
 };
