@@ -3,20 +3,24 @@
 #include "catalogue/code_page_rows.h"
 #include "platform/locale.h"
 #include "platform/version.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace {
 
+using kwuni::catalogue::ansiRows;
+using kwuni::catalogue::ccsidRows;
 using kwuni::catalogue::CodePageRow;
+using kwuni::catalogue::oemRows;
+using kwuni::test::widen;
 
 std::u16string text(const WCHAR* p) { return p == nullptr ? std::u16string() : std::u16string(p); }
-
-std::u16string u16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 // The system is an NT-family machine in the United States unless a test says otherwise.
 class CodePages : public ::testing::Test {
@@ -28,88 +32,47 @@ class CodePages : public ::testing::Test {
   }
 };
 
-// One row of any catalogue, with the catalogue's functions.
-struct CatalogueCase {
-  const char* name;
-  CodePageRow row;
-  const WCHAR* (*describe)(int);
-  int (*codeOf)(const WCHAR*);
-  int (*isListed)(int);
-  int (*translate)(int);
-};
-
-std::vector<CatalogueCase> everyRow() {
-  std::vector<CatalogueCase> cases;
-  for (const auto& r : kwuni::catalogue::ansiRows)
-    cases.push_back({"ansi", r, KW_GetACPDesc, KW_GetACPCode, KW_IsACP, KW_TranslateACPInfo});
-  for (const auto& r : kwuni::catalogue::oemRows)
-    cases.push_back({"oem", r, KW_GetOEMCPDesc, KW_GetOEMCPCode, KW_IsOEMCP, KW_TranslateOEMCPInfo});
-  for (const auto& r : kwuni::catalogue::ccsidRows)
-    cases.push_back({"ccsid", r, KW_GetECPDesc, KW_GetECPCode, KW_IsECP, KW_TranslateECPInfo});
-  return cases;
-}
-
-class EveryRow : public CodePages, public ::testing::WithParamInterface<CatalogueCase> {};
-
-TEST_P(EveryRow, DescriptionNamesTheCodeAndLeadsBackToIt) {
-  const auto& c = GetParam();
-  const std::u16string description = text(c.describe(c.row.code));
-  ASSERT_FALSE(description.empty());
-  EXPECT_LE(description.size(), 80u);
-  EXPECT_EQ(description.rfind(u16(std::to_string(c.row.code) + " - "), 0), 0u);
-  EXPECT_EQ(c.codeOf(description.c_str()), c.row.code);
-
-  std::u16string upper = description;
-  for (auto& ch : upper) {
-    if (ch >= u'a' && ch <= u'z') ch = static_cast<char16_t>(ch - u'a' + u'A');
-  }
-  EXPECT_EQ(c.codeOf(upper.c_str()), c.row.code) << "A-Z compare without regard to case";
-}
-
-TEST_P(EveryRow, IsListedAndTranslatesToItsCharset) {
-  const auto& c = GetParam();
-  EXPECT_EQ(c.isListed(c.row.code), 1);
-  // On an en-US system the system code page is 1252, displayed with ANSI_CHARSET.
-  EXPECT_EQ(c.translate(c.row.code), c.row.charset == DEFAULT_CHARSET ? ANSI_CHARSET : c.row.charset);
-}
-
-INSTANTIATE_TEST_SUITE_P(Catalogues, EveryRow, ::testing::ValuesIn(everyRow()),
-                         [](const auto& testInfo) {
-                           return std::string(testInfo.param.name) + "_" + std::to_string(testInfo.param.row.code);
-                         });
-
-TEST_F(CodePages, DescriptionsAreUniqueWithinEachCatalogue) {
-  for (const auto* name : {"ansi", "oem", "ccsid"}) {
-    std::set<std::u16string> seen;
-    for (const auto& c : everyRow()) {
-      if (std::string(c.name) == name) {
-        EXPECT_TRUE(seen.insert(text(c.describe(c.row.code))).second) << c.row.code;
-      }
+// Every row of each catalogue: listed once, translated to its character set, and described by a
+// text that names its code and leads back to it, whatever the case of A-Z (so the descriptions
+// are unique within the catalogue).
+TEST_F(CodePages, EveryRowIsListedAndItsDescriptionLeadsBackToIt) {
+  struct Catalogue {
+    std::span<const CodePageRow> rows;
+    const WCHAR* (*describe)(int);
+    int (*codeOf)(const WCHAR*), (*isListed)(int), (*translate)(int);
+  };
+  for (const auto& c : {Catalogue{ansiRows, KW_GetACPDesc, KW_GetACPCode, KW_IsACP, KW_TranslateACPInfo},
+                        Catalogue{oemRows, KW_GetOEMCPDesc, KW_GetOEMCPCode, KW_IsOEMCP, KW_TranslateOEMCPInfo},
+                        Catalogue{ccsidRows, KW_GetECPDesc, KW_GetECPCode, KW_IsECP, KW_TranslateECPInfo}}) {
+    std::set<int> codes;
+    for (const auto& row : c.rows) {
+      SCOPED_TRACE(row.code);
+      EXPECT_TRUE(codes.insert(row.code).second) << "listed twice";
+      const std::u16string description = text(c.describe(row.code));
+      EXPECT_LE(description.size(), 80u);
+      EXPECT_EQ(description.rfind(widen(std::to_string(row.code) + " - "), 0), 0u) << "names its code";
+      std::u16string upper = description;
+      for (auto& ch : upper) ch = ch >= u'a' && ch <= u'z' ? static_cast<char16_t>(ch - u'a' + u'A') : ch;
+      EXPECT_EQ(c.codeOf(description.c_str()), row.code);
+      EXPECT_EQ(c.codeOf(upper.c_str()), row.code);
+      EXPECT_EQ(c.isListed(row.code), 1);
+      // On an en-US system the system code page is 1252, displayed with ANSI_CHARSET.
+      EXPECT_EQ(c.translate(row.code), row.charset == DEFAULT_CHARSET ? ANSI_CHARSET : row.charset);
     }
   }
 }
 
-TEST_F(CodePages, CataloguesHaveTheirSizes) {
-  EXPECT_EQ(std::size(kwuni::catalogue::ansiRows), 14u);
-  EXPECT_EQ(std::size(kwuni::catalogue::oemRows), 20u);
-  EXPECT_EQ(std::size(kwuni::catalogue::ccsidRows), 50u);
-}
-
-TEST_F(CodePages, UnlistedCodesGetTheirOwnText) {
+TEST_F(CodePages, UnlistedCodesAndDescriptions) {
   EXPECT_EQ(text(KW_GetACPDesc(1255)), u"1255 - Unsupported code page");
   EXPECT_EQ(text(KW_GetOEMCPDesc(1252)), u"1252 - Unsupported code page");
   EXPECT_EQ(text(KW_GetECPDesc(-5)), u"-5 - Unsupported CCSID");
   EXPECT_EQ(text(KW_GetECPDesc(-2147483647 - 1)), u"-2147483648 - Unsupported CCSID");
-
   // The text lives in one buffer per catalogue, replaced by the next unlisted lookup there.
   const WCHAR* first = KW_GetECPDesc(1);
-  const WCHAR* second = KW_GetECPDesc(2);
-  EXPECT_EQ(first, second);
+  EXPECT_EQ(first, KW_GetECPDesc(2));
   EXPECT_EQ(text(first), u"2 - Unsupported CCSID");
   EXPECT_NE(KW_GetACPDesc(7), KW_GetOEMCPDesc(7));
-}
 
-TEST_F(CodePages, UnknownDescriptionsAndBadTextGiveZero) {
   EXPECT_EQ(KW_GetECPCode(u"no such code page"), 0);
   EXPECT_EQ(KW_GetECPCode(u""), 0);
   EXPECT_EQ(KW_GetECPCode(nullptr), 0);
@@ -119,17 +82,12 @@ TEST_F(CodePages, UnknownDescriptionsAndBadTextGiveZero) {
   EXPECT_EQ(KW_GetECPCode(description.c_str()), 0);
 }
 
-TEST_F(CodePages, MembershipAndDbcs) {
-  struct Case {
-    int code;
-    int ansi, oem, ccsid, dbcs;
-  };
-  const Case cases[] = {
-      {1252, 1, 0, 0, 0}, {1200, 1, 0, 0, 0}, {437, 0, 1, 0, 0},   {37, 0, 0, 1, 0},
-      {930, 0, 0, 1, 1},  {939, 0, 0, 1, 1},  {1399, 0, 0, 1, 1},  {13488, 0, 0, 1, 0},
-      {290, 0, 0, 0, 0},  {424, 0, 0, 0, 0},  {1255, 0, 0, 0, 0},  {0, 0, 0, 0, 0},
-      {-1, 0, 0, 0, 0},
-  };
+TEST_F(CodePages, MembershipDbcsAndCharsets) {
+  struct Case { int code, ansi, oem, ccsid, dbcs; };
+  const Case cases[] = {{1252, 1, 0, 0, 0}, {1200, 1, 0, 0, 0}, {437, 0, 1, 0, 0},   {37, 0, 0, 1, 0},
+                        {930, 0, 0, 1, 1},  {939, 0, 0, 1, 1},  {1399, 0, 0, 1, 1},  {13488, 0, 0, 1, 0},
+                        {290, 0, 0, 0, 0},  {424, 0, 0, 0, 0},  {1255, 0, 0, 0, 0},  {0, 0, 0, 0, 0},
+                        {-1, 0, 0, 0, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
     EXPECT_EQ(KW_IsACP(c.code), c.ansi);
@@ -138,14 +96,12 @@ TEST_F(CodePages, MembershipAndDbcs) {
     EXPECT_EQ(KW_IsDbcsECP(c.code), c.dbcs);
   }
   int dbcsCount = 0;
-  for (const auto& r : kwuni::catalogue::ccsidRows) dbcsCount += KW_IsDbcsECP(r.code);
+  for (const auto& r : ccsidRows) dbcsCount += KW_IsDbcsECP(r.code);
   EXPECT_EQ(dbcsCount, 10);
-}
 
-TEST_F(CodePages, AnsiCodePageFromCharset) {
-  const std::pair<int, int> cases[] = {{128, 932}, {238, 1250}, {1, 1200}, {0, 0},
-                                       {177, 0},   {130, 1361}, {-1, 0}};
-  for (const auto& [charset, code] : cases) EXPECT_EQ(KW_GetACPCode(charset), code) << charset;
+  const std::pair<int, int> fromCharset[] = {{128, 932}, {238, 1250}, {1, 1200}, {0, 0},
+                                             {177, 0},   {130, 1361}, {-1, 0}};
+  for (const auto& [charset, code] : fromCharset) EXPECT_EQ(KW_GetACPCode(charset), code) << charset;
 }
 
 TEST_F(CodePages, DefaultAndCorrectedCcsids) {
@@ -153,12 +109,10 @@ TEST_F(CodePages, DefaultAndCorrectedCcsids) {
   const std::pair<int, int> defaults[] = {{1255, 424}, {1256, 420}, {437, 500},  {932, 930},
                                           {1361, 1364}, {874, 838}, {1252, 37}, {65001, 500}};
   for (const auto& [cp, ccsid] : defaults) EXPECT_EQ(KW_GetDefaultECP(cp), ccsid) << cp;
-
   sys::testing::setLocale("ja_JP.UTF-8");
   EXPECT_EQ(KW_GetDefaultECP(0), 930);
   sys::testing::setLocale("el_GR");
   EXPECT_EQ(KW_GetDefaultECP(0), 875);
-
   const std::pair<int, int> corrected[] = {{290, 930}, {833, 933}, {836, 935}, {930, 930}, {0, 0}, {-7, -7}};
   for (const auto& [from, to] : corrected) EXPECT_EQ(KW_GetCorrectedECP(from), to) << from;
 }
@@ -182,7 +136,6 @@ TEST_F(CodePages, Validity) {
   EXPECT_EQ(KW_IsValidACP(1251, CP_INSTALLED), 1);
   EXPECT_EQ(KW_IsValidECP(930, CP_SUPPORTED), 1);
   EXPECT_EQ(KW_IsValidOEMCP(1252, CP_SUPPORTED), 0);
-
   // The older family: valid when displayed with ANSI_CHARSET or the system code page's set.
   sys::testing::setPlatformId(VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_EQ(KW_IsValidACP(1251, CP_INSTALLED), 0);
@@ -196,23 +149,18 @@ TEST_F(CodePages, Validity) {
   EXPECT_EQ(KW_IsValidOEMCP(437, CP_INSTALLED), 1);
 }
 
-struct Collected {
-  std::vector<std::u16string> keys;
-  long value = 0;
-};
-
 int CALLBACK collect(const WCHAR* key, long value) {
-  auto* c = reinterpret_cast<Collected*>(value);
-  c->keys.emplace_back(key);
+  reinterpret_cast<std::vector<std::u16string>*>(value)->emplace_back(key);
   return 0;  // ignored: the enumeration always runs to the end
 }
 
 std::vector<std::u16string> enumerate(int (*enumerator)(EnumTextProc, long, unsigned long), unsigned long flags) {
-  Collected c;
-  EXPECT_EQ(enumerator(collect, reinterpret_cast<long>(&c), flags), 1);
-  return c.keys;
+  std::vector<std::u16string> keys;
+  EXPECT_EQ(enumerator(collect, reinterpret_cast<long>(&keys), flags), 1);
+  return keys;
 }
 
+// With KW_ENUM_SPECIAL every row is offered, so these also give each catalogue's size.
 TEST_F(CodePages, EnumerationFlags) {
   const std::vector<std::u16string> ansi = {u"874",  u"932",  u"936",  u"949",  u"950",  u"1250", u"1251",
                                             u"1252", u"1253", u"1254", u"1257", u"1258", u"1361"};
@@ -222,53 +170,38 @@ TEST_F(CodePages, EnumerationFlags) {
   EXPECT_EQ(enumerate(KW_EnumANSICodePages, CP_SUPPORTED | KW_ENUM_SPECIAL), withSpecial);
   EXPECT_TRUE(enumerate(KW_EnumANSICodePages, 0).empty());
   EXPECT_TRUE(enumerate(KW_EnumANSICodePages, KW_ENUM_SPECIAL).empty());
-
   const auto ccsids = enumerate(KW_EnumEBCDICCodePages, CP_INSTALLED);
   EXPECT_EQ(ccsids.size(), 49u);
   EXPECT_EQ(ccsids.front(), u"37");
   const auto allCcsids = enumerate(KW_EnumEBCDICCodePages, CP_INSTALLED | KW_ENUM_SPECIAL);
   ASSERT_EQ(allCcsids.size(), 50u);
   EXPECT_EQ(allCcsids.back(), u"13488");
-
   EXPECT_EQ(enumerate(KW_EnumOEMCodePages, CP_INSTALLED).size(), 20u);
   EXPECT_EQ(enumerate(KW_EnumOEMCodePages, CP_INSTALLED | KW_ENUM_SPECIAL).size(), 20u);
-
   // On the older family with a Western system code page, only ANSI_CHARSET code pages pass.
   sys::testing::setPlatformId(VER_PLATFORM_WIN32_WINDOWS);
-  const auto oem9x = enumerate(KW_EnumOEMCodePages, CP_INSTALLED);
-  EXPECT_EQ(oem9x, (std::vector<std::u16string>{u"437", u"819", u"850", u"858", u"860", u"861", u"863", u"865",
-                                                  u"923"}));
+  EXPECT_EQ(enumerate(KW_EnumOEMCodePages, CP_INSTALLED),
+            (std::vector<std::u16string>{u"437", u"819", u"850", u"858", u"860", u"861", u"863", u"865", u"923"}));
   EXPECT_EQ(KW_EnumEBCDICCodePages(nullptr, 0, CP_INSTALLED), 1);
 }
 
 TEST_F(CodePages, NumberTexts) {
-  struct Case {
-    int value;
-    int count;
-    int result;
-    std::u16string written;
-  };
-  const Case cases[] = {
-      {1252, 16, 4, u"1252"},          {-1, 16, 10, u"4294967295"}, {12345, 4, -1, u"1234"},
-      {1234, 4, 4, u"1234"},           {0, 2, 1, u"0"},             {7, 1, 1, u"7"},
-      {7, 0, -1, u""},                 {42, -3, -1, u""},
-  };
+  struct Case { int value, count, result; std::u16string written; };
+  const Case cases[] = {{1252, 16, 4, u"1252"}, {-1, 16, 10, u"4294967295"}, {12345, 4, -1, u"1234"},
+                        {1234, 4, 4, u"1234"},  {0, 2, 1, u"0"},             {7, 1, 1, u"7"},
+                        {7, 0, -1, u""},        {42, -3, -1, u""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
-    WCHAR buffer[16];
-    std::fill(std::begin(buffer), std::end(buffer), u'#');
-    EXPECT_EQ(KW_CPToString(c.value, buffer, c.count), c.result);
-    EXPECT_EQ(std::u16string(buffer, c.written.size()), c.written);
+    std::u16string buffer(16, u'#');
+    EXPECT_EQ(KW_CPToString(c.value, buffer.data(), c.count), c.result);
     const bool terminated = c.result >= 0 && c.result < c.count;
-    EXPECT_EQ(buffer[c.written.size()], terminated ? u'\0' : u'#');
+    EXPECT_EQ(buffer.substr(0, c.written.size() + 1), c.written + (terminated ? u'\0' : u'#'));
   }
   EXPECT_EQ(KW_NLVToString(2924, nullptr, 0), -1);
 
   const std::pair<std::u16string, int> readings[] = {
-      {u" 37x", 37},          {u"abc", 0},           {u"", 0},
-      {u"\t\n-12", -12},      {u"+5", 5},            {u"- 5", 0},
-      {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1}, {u"0037", 37},
-  };
+      {u" 37x", 37},     {u"abc", 0}, {u"", 0},   {u"\t\n-12", -12},         {u"+5", 5},
+      {u"- 5", 0},       {u"0037", 37}, {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1}};
   for (const auto& [input, value] : readings) EXPECT_EQ(KW_StringToCP(input.c_str()), value);
   EXPECT_EQ(KW_StringToNLV(nullptr), 0);
   EXPECT_EQ(KW_StringToCalendar(u"2"), 2);

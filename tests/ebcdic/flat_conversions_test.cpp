@@ -6,151 +6,100 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace {
 
-using kwuni::test::Entries;
-using kwuni::test::tableBytes;
-using velmora::EBCDICTranscoder;
-using velmora::EBCDICTranscoders;
+using velmora::EBCDICTranscoderFileNotFound;
 using Bytes = std::vector<BYTE>;
 
 // A small mixed table for CCSID 930 and a single-byte one for 37, added to the registry so
 // that no file is read.
-class FlatConversions : public ::testing::Test {
+class FlatConversions : public kwuni::test::AddedTables {
  protected:
   void SetUp() override {
-    EBCDICTranscoders::instance().clear();
+    AddedTables::SetUp();
     add(930, {{0xC1, u'A'}, {0xC2, u'B'}, {0x40, u' '}, {0x4040, 0x3000}, {0x4481, 0x4E00}, {0x4482, 0x4E8C}});
     add(37, {{0xC1, u'A'}, {0xC2, u'B'}, {0x51, 0x00E9}, {0x0D, u'\r'}});
   }
-  void TearDown() override { EBCDICTranscoders::instance().clear(); }
+};
 
-  static void add(short ccsid, const Entries& entries) {
-    std::istringstream stream(tableBytes(entries));
-    EBCDICTranscoders::instance().add(EBCDICTranscoder(ccsid, stream));
-  }
-
-  static std::u16string toWide(short ccsid, const Bytes& in, int dstBytes, int& result) {
+TEST_F(FlatConversions, ShiftedHostDataCountsEveryCharacterAndStoresWhatFits) {
+  struct Case { const char* name; short ccsid; Bytes in; int dstBytes, result; std::u16string stored; };
+  const Case cases[] = {
+      {"run between singles", 930, {0xC1, 0x0E, 0x40, 0x40, 0x0F, 0xC2}, 32, 3, u"A\u3000B"},
+      {"capacity cuts the rest", 930, {0xC1, 0x0E, 0x40, 0x40, 0x0F, 0xC2}, 4, 3, u"A\u3000"},
+      {"odd capacity", 930, {0xC1, 0xC2, 0xC1}, 5, 3, u"AB"},
+      {"shift-in while unshifted", 930, {0x0F, 0xC1}, 32, 2, u"\u0020A"},
+      {"repeated shift-out", 930, {0x0E, 0x0E, 0x44, 0x81}, 32, 1, u"\u4E00"},
+      {"unmapped substitutes", 930, {0xFF, 0x0E, 0x41, 0x41}, 32, 2, u" \u3000"},
+      {"run cut after a lead byte", 930, {0x0E, 0x44, 0x81, 0x44}, 32, 2, u"\u4E00\u3000"},
+      {"shift bytes only", 930, {0x0E, 0x0F, 0x0E}, 32, 0, u""},
+      {"single-byte CCSID runs", 37, {0x0E, 0x41, 0x41, 0x0F, 0xFF}, 32, 2, u"\uFF1F?"},
+      {"Unicode CCSID", 13488, {0x0E, 0x4E, 0x00, 0x00, 0x41, 0x0F, 0x41}, 32, 3, u"\u4E00AA"},
+      {"negative capacity", 930, {0xC1}, -2, 1, u""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int srcLen = static_cast<int>(c.in.size());
     std::u16string out(16, u'#');
-    result = KW_EbcdicBytesToWideChar(ccsid, in.data(), static_cast<int>(in.size()), out.data(), dstBytes);
-    return out.substr(0, static_cast<std::size_t>(std::max(0, std::min(result, dstBytes / 2))));
+    EXPECT_EQ(KW_EbcdicBytesToWideChar(c.ccsid, c.in.data(), srcLen, out.data(), c.dstBytes), c.result);
+    EXPECT_EQ(out, c.stored + std::u16string(16 - c.stored.size(), u'#'));
+    EXPECT_EQ(KW_EbcdicBytesToWideChar(c.ccsid, c.in.data(), srcLen, nullptr, 0), c.result);
   }
-
-  // The first dstBytes bytes of the output, 0xAA where nothing was stored.
-  static Bytes toHost(short ccsid, const std::u16string& in, int dstBytes, int& result) {
-    Bytes out(32, 0xAA);
-    result = KW_WideCharToEbcdicBytes(ccsid, in.data(), static_cast<int>(in.size()), out.data(), dstBytes);
-    return Bytes(out.begin(), out.begin() + std::max(0, std::min(result, dstBytes)));
-  }
-};
-
-struct ToWideCase {
-  const char* name;
-  short ccsid;
-  Bytes input;
-  int dstBytes;
-  int result;
-  std::u16string stored;
-};
-
-class ShiftedToWide : public FlatConversions, public ::testing::WithParamInterface<ToWideCase> {};
-
-TEST_P(ShiftedToWide, CountsEveryCharacterAndStoresWhatFits) {
-  const auto& c = GetParam();
-  int result = 0;
-  const std::u16string stored = toWide(c.ccsid, c.input, c.dstBytes, result);
-  EXPECT_EQ(result, c.result);
-  EXPECT_EQ(stored, c.stored);
-  EXPECT_EQ(KW_EbcdicBytesToWideChar(c.ccsid, c.input.data(), static_cast<int>(c.input.size()), nullptr, 0), c.result);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShiftedToWide,
-    ::testing::Values(
-        ToWideCase{"run_between_singles", 930, {0xC1, 0x0E, 0x40, 0x40, 0x0F, 0xC2}, 32, 3, u"A\u3000B"},
-        ToWideCase{"capacity_cuts_the_rest", 930, {0xC1, 0x0E, 0x40, 0x40, 0x0F, 0xC2}, 4, 3, u"A\u3000"},
-        ToWideCase{"odd_capacity", 930, {0xC1, 0xC2, 0xC1}, 5, 3, u"AB"},
-        ToWideCase{"shift_in_while_unshifted", 930, {0x0F, 0xC1}, 32, 2, u"\u0020A"},
-        ToWideCase{"repeated_shift_out", 930, {0x0E, 0x0E, 0x44, 0x81}, 32, 1, u"\u4E00"},
-        ToWideCase{"unmapped_substitutes", 930, {0xFF, 0x0E, 0x41, 0x41}, 32, 2, u" \u3000"},
-        ToWideCase{"run_cut_after_a_lead_byte", 930, {0x0E, 0x44, 0x81, 0x44}, 32, 2, u"\u4E00\u3000"},
-        ToWideCase{"shift_bytes_only", 930, {0x0E, 0x0F, 0x0E}, 32, 0, u""},
-        ToWideCase{"single_byte_ccsid_runs", 37, {0x0E, 0x41, 0x41, 0x0F, 0xFF}, 32, 2, u"\uFF1F?"},
-        ToWideCase{"unicode_ccsid", 13488, {0x0E, 0x4E, 0x00, 0x00, 0x41, 0x0F, 0x41}, 32, 3, u"\u4E00AA"},
-        ToWideCase{"negative_capacity", 930, {0xC1}, -2, 1, u""}),
-    [](const auto& testInfo) { return testInfo.param.name; });
-
-struct ToHostCase {
-  const char* name;
-  short ccsid;
-  std::u16string input;
-  int dstBytes;
-  int result;
-  Bytes stored;
-};
-
-class WideToShifted : public FlatConversions, public ::testing::WithParamInterface<ToHostCase> {};
-
-TEST_P(WideToShifted, BracketsRunsAndStoresWhatFits) {
-  const auto& c = GetParam();
-  int result = 0;
-  EXPECT_EQ(toHost(c.ccsid, c.input, c.dstBytes, result), c.stored);
-  EXPECT_EQ(result, c.result);
-  EXPECT_EQ(KW_WideCharToEbcdicBytes(c.ccsid, c.input.data(), static_cast<int>(c.input.size()), nullptr, 0), c.result);
+TEST_F(FlatConversions, WideTextBracketsRunsAndStoresWhatFits) {
+  struct Case { const char* name; short ccsid; std::u16string in; int dstBytes, result; Bytes stored; };
+  const Case cases[] = {
+      {"single double single", 930, u"A\u4E00B", 32, 6, {0xC1, 0x0E, 0x44, 0x81, 0x0F, 0xC2}},
+      {"ends in a run", 930, u"A\u4E00\u4E8C", 32, 6, {0xC1, 0x0E, 0x44, 0x81, 0x44, 0x82}},
+      {"pair does not fit", 930, u"\u4E00A", 2, 5, {0x0E}},
+      {"shift-in fits, its letter not", 930, u"\u4E00AB", 4, 6, {0x0E, 0x44, 0x81, 0x0F}},
+      {"nothing after a miss", 930, u"A\u4E00B", 3, 6, {0xC1, 0x0E}},
+      {"unmapped is single", 930, u"\u9999", 32, 1, {0x6F}},
+      {"marks are single", 930, u"\u4E00\uFFFF", 32, 5, {0x0E, 0x44, 0x81, 0x0F, 0x6F}},
+      {"Unicode CCSID", 13488, u"\u4E00A", 32, 5, {0x0E, 0x4E, 0x00, 0x00, 0x41}},
+      {"Unicode CCSID marks", 1200, u"A\uFFFE", 32, 5, {0x0E, 0x00, 0x41, 0x0F, 0xFE}},
+      {"single-byte CCSID", 37, u"AB\u4E00", 32, 3, {0xC1, 0xC2, 0x6F}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int srcLen = static_cast<int>(c.in.size());
+    Bytes out(32, 0xAA), expected = c.stored;
+    expected.resize(out.size(), 0xAA);
+    EXPECT_EQ(KW_WideCharToEbcdicBytes(c.ccsid, c.in.data(), srcLen, out.data(), c.dstBytes), c.result);
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(KW_WideCharToEbcdicBytes(c.ccsid, c.in.data(), srcLen, nullptr, 0), c.result);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WideToShifted,
-    ::testing::Values(
-        ToHostCase{"single_double_single", 930, u"A\u4E00B", 32, 6, {0xC1, 0x0E, 0x44, 0x81, 0x0F, 0xC2}},
-        ToHostCase{"ends_in_a_run", 930, u"A\u4E00\u4E8C", 32, 6, {0xC1, 0x0E, 0x44, 0x81, 0x44, 0x82}},
-        ToHostCase{"pair_does_not_fit", 930, u"\u4E00A", 2, 5, {0x0E, 0xAA}},
-        ToHostCase{"shift_in_fits_its_letter_not", 930, u"\u4E00AB", 4, 6, {0x0E, 0x44, 0x81, 0x0F}},
-        ToHostCase{"nothing_after_a_miss", 930, u"A\u4E00B", 3, 6, {0xC1, 0x0E, 0xAA}},
-        ToHostCase{"unmapped_is_single", 930, u"\u9999", 32, 1, {0x6F}},
-        ToHostCase{"marks_are_single", 930, u"\u4E00\uFFFF", 32, 5, {0x0E, 0x44, 0x81, 0x0F, 0x6F}},
-        ToHostCase{"unicode_ccsid", 13488, u"\u4E00A", 32, 5, {0x0E, 0x4E, 0x00, 0x00, 0x41}},
-        ToHostCase{"unicode_ccsid_marks", 1200, u"A\uFFFE", 32, 5, {0x0E, 0x00, 0x41, 0x0F, 0xFE}},
-        ToHostCase{"single_byte_ccsid", 37, u"AB\u4E00", 32, 3, {0xC1, 0xC2, 0x6F}}),
-    [](const auto& testInfo) { return testInfo.param.name; });
 
 TEST_F(FlatConversions, MissingTablesAreRaisedOnlyWhenACodeIsNeeded) {
-  const Bytes host = {0xC1, 0x0E, 0x40, 0x40};
+  const Bytes host = {0xC1, 0x0E, 0x40, 0x40}, shifts = {0x0E, 0x0F};
   const std::u16string text = u"AB";
-  EXPECT_EQ(KW_EbcdicBytesToWideChar(500, host.data(), 4, nullptr, 0), 2) << "counting needs no table";
   WCHAR out[4];
-  EXPECT_THROW(KW_EbcdicBytesToWideChar(500, host.data(), 4, out, 0), velmora::EBCDICTranscoderFileNotFound);
-  const Bytes shifts = {0x0E, 0x0F};
-  EXPECT_EQ(KW_EbcdicBytesToWideChar(500, shifts.data(), 2, out, 8), 0);
-
-  EXPECT_EQ(KW_WideCharToEbcdicBytes(500, text.data(), 2, nullptr, 0), 2) << "every character single-byte";
   BYTE bytes[4];
+  EXPECT_EQ(KW_EbcdicBytesToWideChar(500, host.data(), 4, nullptr, 0), 2) << "counting needs no table";
+  EXPECT_THROW(KW_EbcdicBytesToWideChar(500, host.data(), 4, out, 0), EBCDICTranscoderFileNotFound);
+  EXPECT_EQ(KW_EbcdicBytesToWideChar(500, shifts.data(), 2, out, 8), 0);
+  EXPECT_EQ(KW_WideCharToEbcdicBytes(500, text.data(), 2, nullptr, 0), 2) << "every character single-byte";
   EXPECT_EQ(KW_WideCharToEbcdicBytes(500, text.data(), 2, bytes, 0), 2);
-  EXPECT_THROW(KW_WideCharToEbcdicBytes(500, text.data(), 2, bytes, 4), velmora::EBCDICTranscoderFileNotFound);
-  EXPECT_THROW(EtoU(500, 0xC1, nullptr), velmora::EBCDICTranscoderFileNotFound);
+  EXPECT_THROW(KW_WideCharToEbcdicBytes(500, text.data(), 2, bytes, 4), EBCDICTranscoderFileNotFound);
+  EXPECT_THROW(EtoU(500, 0xC1, nullptr), EBCDICTranscoderFileNotFound);
   EXPECT_EQ(KW_EbcdicBytesToWideChar(930, host.data(), 0, out, 8), 0);
   EXPECT_EQ(KW_WideCharToEbcdicBytes(930, text.data(), -1, bytes, 4), 0);
 }
 
-TEST_F(FlatConversions, SingleLookupsReportThroughAnInt) {
-  int unmapped = -1;
-  EXPECT_EQ(EtoU(930, 0x4481, &unmapped), 0x4E00);
-  EXPECT_EQ(unmapped, 0);
-  EXPECT_EQ(EtoU(930, 0x4141, &unmapped), 0x3000);
-  EXPECT_EQ(unmapped, 1);
-  EXPECT_EQ(UtoE(37, 0x00E9, &unmapped), 0x51);
-  EXPECT_EQ(unmapped, 0);
-  EXPECT_EQ(UtoE(37, 0x4E00, nullptr), 0x6F);
-  unmapped = -1;
-  EXPECT_EQ(EtoU(1200, 0x00C4, &unmapped), 0x00C4);
-  EXPECT_EQ(unmapped, 0);
-}
-
-TEST_F(FlatConversions, BufferConversionsAreTheTranscoders) {
+TEST_F(FlatConversions, SingleLookupsReportThroughAnIntAndBuffersGoThroughTheTable) {
+  struct Case { short ccsid; bool toUnicode; WORD in, out; int unmapped; };
+  for (const auto& c : {Case{930, true, 0x4481, 0x4E00, 0}, Case{930, true, 0x4141, 0x3000, 1},
+                        Case{37, false, 0x00E9, 0x51, 0}, Case{37, false, 0x4E00, 0x6F, 1},
+                        Case{1200, true, 0x00C4, 0x00C4, 0}}) {
+    int unmapped = -1;
+    EXPECT_EQ(c.toUnicode ? EtoU(c.ccsid, c.in, &unmapped) : UtoE(c.ccsid, c.in, &unmapped), c.out) << c.in;
+    EXPECT_EQ(unmapped, c.unmapped) << c.in;
+    EXPECT_EQ(c.toUnicode ? EtoU(c.ccsid, c.in, nullptr) : UtoE(c.ccsid, c.in, nullptr), c.out) << c.in;
+  }
   const Bytes host = {0xC1, 0x51, 0xFF};
   std::u16string out(4, u'#');
   EXPECT_EQ(TConvertEtoU(37, host.data(), out.data(), 3), 3);
@@ -185,13 +134,11 @@ TEST(CodePageConversions, NarrowAndWide) {
   EXPECT_EQ(narrow[0], '?') << "not in code page 1252";
   EXPECT_EQ(TConvertUtoAEx(u"a", 1, narrow, 8, 12345), 0) << "unknown code page";
   sys::testing::setLocale(nullptr);
-}
 
-TEST(SwapBytes, SwapsWholePairsOnly) {
-  const BYTE src[] = {1, 2, 3, 4, 5};
+  const BYTE src[] = {1, 2, 3, 4, 5};  // byte swapping: whole pairs only
   BYTE dst[5] = {9, 9, 9, 9, 9};
   EXPECT_EQ(TSwapBytes(src, dst, 5), 4);
-  EXPECT_EQ(std::vector<BYTE>(dst, dst + 5), (std::vector<BYTE>{2, 1, 4, 3, 9}));
+  EXPECT_EQ(Bytes(dst, dst + 5), (Bytes{2, 1, 4, 3, 9}));
   EXPECT_EQ(TSwapBytes(src, dst, 1), 0);
   EXPECT_EQ(TSwapBytes(src, dst, -4), 0);
 }

@@ -1,6 +1,7 @@
 #include <kwuni/ebcdic.h>
 
 #include "platform/critical_section.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +9,8 @@
 
 namespace {
 
-TEST(Monitor, PassesTheSpinCountWithThePreallocationBit) {
-  struct Case {
-    bool preallocate;
-    int spin;
-    DWORD passed;
-  };
+TEST(Monitor, PassesTheSpinCountWithThePreallocationBitAndReportsARefusal) {
+  struct Case { bool preallocate; int spin; DWORD passed; };
   for (const auto& c : {Case{true, 400, 0x80000190}, Case{false, 400, 400}, Case{true, 0, 0x80000000},
                         Case{false, 4000, 4000}}) {
     velmora::Monitor monitor(c.preallocate, c.spin);
@@ -21,16 +18,10 @@ TEST(Monitor, PassesTheSpinCountWithThePreallocationBit) {
   }
   velmora::Monitor byDefault;
   EXPECT_EQ(sys::testing::lastSpinCount(), 0x80000190u);
-}
 
-TEST(Monitor, RefusalIsReported) {
   sys::testing::failCriticalSections(true);
-  try {
-    velmora::Monitor monitor;
-    ADD_FAILURE() << "constructed";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "Cannot initialise critical section");
-  }
+  EXPECT_EQ(kwuni::test::thrownText<std::runtime_error>([] { velmora::Monitor refused; }),
+            "Cannot initialise critical section");
   sys::testing::failCriticalSections(false);
 }
 

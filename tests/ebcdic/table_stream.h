@@ -1,9 +1,13 @@
-// Builds translation table streams byte by byte for the tests.
+// Builds translation table streams byte by byte for the tests, and loads tables from entries.
 #pragma once
 
+#include <kwuni/ebcdic.h>
 #include <kwuni/win32.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,5 +35,20 @@ inline std::string tableBytes(std::int16_t count, const Entries& entries) {
 inline std::string tableBytes(const Entries& entries) {
   return tableBytes(static_cast<std::int16_t>(entries.size()), entries);
 }
+
+inline velmora::EBCDICTranscoder loadTable(short ccsid, const Entries& entries) {
+  std::istringstream stream(tableBytes(entries));
+  return velmora::EBCDICTranscoder(ccsid, stream);
+}
+
+// Each test starts with an empty registry, which holds only the tables the test adds.
+class AddedTables : public ::testing::Test {
+ protected:
+  void SetUp() override { velmora::EBCDICTranscoders::instance().clear(); }
+  void TearDown() override { velmora::EBCDICTranscoders::instance().clear(); }
+  static void add(short ccsid, const Entries& entries) {
+    velmora::EBCDICTranscoders::instance().add(loadTable(ccsid, entries));
+  }
+};
 
 }  // namespace kwuni::test

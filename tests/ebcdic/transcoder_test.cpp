@@ -3,10 +3,10 @@
 #include "platform/locale.h"
 #include "platform/version.h"
 #include "tests/ebcdic/table_stream.h"
+#include "tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,119 +14,48 @@
 namespace {
 
 using kwuni::test::Entries;
+using kwuni::test::loadTable;
 using kwuni::test::tableBytes;
+using kwuni::test::thrownText;
 using velmora::EBCDICTranscoder;
-
-EBCDICTranscoder load(short ccsid, const std::string& bytes) {
-  std::istringstream stream(bytes);
-  return EBCDICTranscoder(ccsid, stream);
-}
+using Bytes = std::vector<BYTE>;
 
 // A small CCSID 37 style table, and a mixed one with a double-byte area.
 const Entries latin = {{0xC1, u'A'}, {0xC2, u'B'}, {0x85, u'e'}, {0x51, 0x00E9}, {0x40, u' '}, {0xDF, 0x00FF}};
-const Entries mixed = {{0xC1, u'A'},      {0x40, u' '},      {0x4040, 0x3000},
-                       {0x4481, 0x4E00}, {0x44, 0xFFFE}, {0x0E, 0xFFFE}};
+const Entries mixed = {{0xC1, u'A'}, {0x40, u' '}, {0x4040, 0x3000}, {0x4481, 0x4E00}, {0x44, 0xFFFE}, {0x0E, 0xFFFE}};
 
-struct StreamCase {
-  const char* name;
-  std::string bytes;
-  bool corrupt;
-};
-
-class TableFormat : public ::testing::TestWithParam<StreamCase> {};
-
-TEST_P(TableFormat, LoadsOrReportsAStreamCorrupt) {
-  const auto& c = GetParam();
-  std::istringstream stream(c.bytes);
-  if (c.corrupt) {
-    try {
-      EBCDICTranscoder t(37, stream);
-      ADD_FAILURE() << "loaded";
-    } catch (const velmora::EBCDICTranscoderStreamCorrupt& e) {
-      EXPECT_STREQ(e.what(), "Stream corrupt");
+TEST(TranscoderLoading, LoadsWholeTablesAndReportsTheRestAsStreamCorrupt) {
+  struct Case { const char* name; std::string bytes; bool corrupt; };
+  const Case cases[] = {
+      {"empty", "", true}, {"one byte", std::string(1, '\0'), true}, {"count zero", tableBytes({}), false},
+      {"count beyond the entries", tableBytes(5, {{0xC1, u'A'}, {0xC2, u'B'}}), true},
+      {"cut inside an entry", tableBytes({{0xC1, u'A'}}).substr(0, 5), true},
+      {"cut after the code", tableBytes({{0xC1, u'A'}}).substr(0, 4), true},
+      {"negative count", tableBytes(-32768, {{0xC1, u'A'}}), false}, {"minus one", tableBytes(-1, {}), false},
+      {"trailing bytes", tableBytes({{0xC1, u'A'}}) + "xyz", false}, {"whole table", tableBytes(latin), false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream stream(c.bytes);
+    const auto load = [&] { EBCDICTranscoder(37, stream); };
+    if (c.corrupt) {
+      EXPECT_EQ(thrownText<velmora::EBCDICTranscoderStreamCorrupt>(load), "Stream corrupt");
+    } else {
+      EXPECT_NO_THROW(load());
+      EXPECT_EQ(stream.exceptions(), std::ios::eofbit | std::ios::failbit | std::ios::badbit) << "left throwing";
     }
-  } else {
-    EXPECT_NO_THROW(EBCDICTranscoder(37, stream));
   }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Streams, TableFormat,
-    ::testing::Values(StreamCase{"empty", "", true}, StreamCase{"one_byte", std::string(1, '\0'), true},
-                      StreamCase{"count_zero", tableBytes({}), false},
-                      StreamCase{"count_beyond_entries", tableBytes(5, {{0xC1, u'A'}, {0xC2, u'B'}}), true},
-                      StreamCase{"cut_inside_an_entry", tableBytes({{0xC1, u'A'}}).substr(0, 5), true},
-                      StreamCase{"cut_after_the_code", tableBytes({{0xC1, u'A'}}).substr(0, 4), true},
-                      StreamCase{"negative_count", tableBytes(-32768, {{0xC1, u'A'}}), false},
-                      StreamCase{"minus_one", tableBytes(-1, {}), false},
-                      StreamCase{"trailing_bytes", tableBytes({{0xC1, u'A'}}) + "xyz", false},
-                      StreamCase{"whole_table", tableBytes(latin), false}),
-    [](const auto& testInfo) { return testInfo.param.name; });
-
-TEST(TranscoderLoading, AnEmptyTableMapsOnlyTheEnDash) {
-  const auto t = load(37, tableBytes({}));
-  bool unmapped = false;
-  EXPECT_EQ(t.EtoU(0x1C, &unmapped), 0x2013);
-  EXPECT_FALSE(unmapped);
-  EXPECT_EQ(t.UtoE(0x2013, &unmapped), 0x1C);
-  EXPECT_FALSE(unmapped);
-  EXPECT_EQ(t.EtoU(0xC1, &unmapped), u'?');
-  EXPECT_TRUE(unmapped);
-
-  for (const short exempt : {short{937}, short{1371}, short{1388}, short{1390}, short{1399}}) {
-    const auto own = load(exempt, tableBytes({{0x1C, 0x001C}}));
-    EXPECT_EQ(own.EtoU(0x1C), 0x001C) << exempt;
-    EXPECT_EQ(own.UtoE(0x2013, &unmapped), 0x6F) << exempt;
-    EXPECT_TRUE(unmapped);
-  }
-}
-
-TEST(TranscoderLoading, TheEnDashOverridesOnlyItsTwoEntries) {
-  const auto t = load(500, tableBytes({{0x1C, 0x001C}, {0x60, 0x2013}}));
-  EXPECT_EQ(t.EtoU(0x1C), 0x2013);
-  EXPECT_EQ(t.UtoE(0x2013), 0x1C);
-  EXPECT_EQ(t.UtoE(0x001C), 0x1C) << "left as loaded";
-  EXPECT_EQ(t.EtoU(0x60), 0x2013) << "left as loaded";
-}
-
-TEST(TranscoderLoading, LaterEntriesWinInTheirDirection) {
-  const auto t = load(37, tableBytes({{0xC1, u'A'}, {0xC1, u'X'}}));
-  EXPECT_EQ(t.EtoU(0xC1), u'X');
-  EXPECT_EQ(t.UtoE(u'A'), 0xC1);
-  EXPECT_EQ(t.UtoE(u'X'), 0xC1);
-}
-
-TEST(TranscoderLoading, RefusesAFailedStreamAndPassesAnEndedOneThrough) {
-  std::istringstream failed(tableBytes(latin));
+  // A stream that has failed already is refused; one at its end throws its own exception.
+  std::istringstream failed(tableBytes(latin)), ended(tableBytes(latin));
   failed.setstate(std::ios::failbit);
-  try {
-    EBCDICTranscoder t(37, failed);
-    ADD_FAILURE() << "loaded";
-  } catch (const std::invalid_argument& e) {
-    EXPECT_STREQ(e.what(), "stream");
-  }
-
-  std::istringstream ended(tableBytes(latin));
   ended.setstate(std::ios::eofbit);
-  try {
-    EBCDICTranscoder t(37, ended);
-    ADD_FAILURE() << "loaded";
-  } catch (const velmora::EBCDICTranscoderStreamCorrupt&) {
-    ADD_FAILURE() << "the stream's own exception was replaced";
-  } catch (const std::exception&) {
-  }
-}
-
-TEST(TranscoderLoading, LeavesTheStreamThrowingOnFailure) {
-  std::istringstream stream(tableBytes(latin));
-  EBCDICTranscoder t(37, stream);
-  EXPECT_EQ(stream.exceptions(), std::ios::eofbit | std::ios::failbit | std::ios::badbit);
+  EXPECT_EQ(thrownText<std::invalid_argument>([&] { EBCDICTranscoder(37, failed); }), "stream");
+  EXPECT_NE(thrownText<std::exception>([&] { EBCDICTranscoder(37, ended); }), "Stream corrupt");
 }
 
 TEST(TranscoderLoading, The9xFamilyDropsCharactersTheAnsiCodePageLacks) {
   sys::testing::setLocale("en_US");  // code page 1252
   sys::testing::setPlatformId(VER_PLATFORM_WIN32_WINDOWS);
-  const auto t = load(1025, tableBytes({{0xC1, u'A'}, {0xC2, 0x0411}}));
+  const auto t = loadTable(1025, {{0xC1, u'A'}, {0xC2, 0x0411}});
   sys::testing::setPlatformId(VER_PLATFORM_WIN32_NT);
   sys::testing::setLocale(nullptr);
   bool unmapped = false;
@@ -136,119 +65,82 @@ TEST(TranscoderLoading, The9xFamilyDropsCharactersTheAnsiCodePageLacks) {
   EXPECT_EQ(t.UtoE(0x0411), 0xC2) << "the other direction is always loaded";
 }
 
-struct LookupCase {
-  short ccsid;
-  WORD code;
-  WORD expected;
-  bool unmapped;
-};
-
-TEST(TranscoderLookup, EtoUAndItsSubstitutes) {
-  const auto single = load(37, tableBytes(latin));
-  const auto dbcs = load(930, tableBytes(mixed));
-  const LookupCase cases[] = {
-      {37, 0xC1, u'A', false},   {37, 0xFF, 0x003F, true},  {37, 0x4040, 0xFF1F, true},
-      {930, 0x4040, 0x3000, false}, {930, 0x4141, 0x3000, true}, {930, 0xFF, 0x0020, true},
-      {930, 0x0E, 0xFFFE, false}, {930, 0x4481, 0x4E00, false},
-  };
+TEST(TranscoderLookup, MappedCodesAndSubstitutes) {
+  struct Case { short ccsid; Entries table; bool toUnicode; WORD in, out; bool unmapped; };
+  const Entries dash = {{0x1C, 0x001C}, {0x60, 0x2013}}, twice = {{0xC1, u'A'}, {0xC1, u'X'}};
+  std::vector<Case> cases = {
+      // 0x1C and U+2013 map to each other whatever the table says; their other entries stay.
+      {37, {}, true, 0x1C, 0x2013, false}, {37, {}, false, 0x2013, 0x1C, false}, {37, {}, true, 0xC1, u'?', true},
+      {500, dash, true, 0x1C, 0x2013, false}, {500, dash, false, 0x2013, 0x1C, false},
+      {500, dash, false, 0x001C, 0x1C, false}, {500, dash, true, 0x60, 0x2013, false},
+      // A later entry wins in its own direction only.
+      {37, twice, true, 0xC1, u'X', false}, {37, twice, false, u'A', 0xC1, false},
+      {37, twice, false, u'X', 0xC1, false},
+      // Question marks of the code's width in a single-byte CCSID, spaces in a mixed one.
+      {37, latin, true, 0xC1, u'A', false}, {37, latin, true, 0xFF, 0x003F, true},
+      {37, latin, true, 0x4040, 0xFF1F, true}, {930, mixed, true, 0x4040, 0x3000, false},
+      {930, mixed, true, 0x4141, 0x3000, true}, {930, mixed, true, 0xFF, 0x0020, true},
+      {930, mixed, true, 0x0E, 0xFFFE, false}, {930, mixed, true, 0x4481, 0x4E00, false},
+      // The host substitute is the space in CCSID 933, the question mark elsewhere.
+      {930, mixed, false, 0x4E00, 0x4481, false}, {933, {}, false, u'Z', 0x40, true},
+      {930, {}, false, u'Z', 0x6F, true}, {37, {}, false, 0xFFFF, 0x6F, true}};
+  for (const short exempt : std::initializer_list<short>{937, 1371, 1388, 1390, 1399}) {
+    cases.push_back({exempt, {{0x1C, 0x001C}}, true, 0x1C, 0x001C, false});
+    cases.push_back({exempt, {{0x1C, 0x001C}}, false, 0x2013, 0x6F, true});
+  }
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.ccsid << (c.toUnicode ? " from 0x" : " to 0x") << std::hex << c.in);
+    const auto t = loadTable(c.ccsid, c.table);
     bool unmapped = !c.unmapped;
-    EXPECT_EQ((c.ccsid == 37 ? single : dbcs).EtoU(c.code, &unmapped), c.expected) << std::hex << c.code;
-    EXPECT_EQ(unmapped, c.unmapped) << std::hex << c.code;
-    EXPECT_EQ((c.ccsid == 37 ? single : dbcs).EtoU(c.code, nullptr), c.expected);
+    EXPECT_EQ(c.toUnicode ? t.EtoU(c.in, &unmapped) : t.UtoE(c.in, &unmapped), c.out);
+    EXPECT_EQ(unmapped, c.unmapped);
+    EXPECT_EQ(c.toUnicode ? t.EtoU(c.in) : t.UtoE(c.in), c.out);
   }
 }
 
-TEST(TranscoderLookup, UtoEAndItsSubstitutes) {
-  bool unmapped = false;
-  EXPECT_EQ(load(930, tableBytes(mixed)).UtoE(0x4E00, &unmapped), 0x4481);
-  EXPECT_FALSE(unmapped);
-  EXPECT_EQ(load(933, tableBytes({})).UtoE(u'Z', &unmapped), 0x40);
-  EXPECT_TRUE(unmapped);
-  EXPECT_EQ(load(930, tableBytes({})).UtoE(u'Z', &unmapped), 0x6F);
-  EXPECT_EQ(load(37, tableBytes({})).UtoE(0xFFFF, nullptr), 0x6F);
+TEST(TranscoderBuffers, EtoUWritesTheCharactersAndATerminator) {
+  struct Case { short ccsid; Bytes in; std::u16string out; };
+  const Case cases[] = {
+      {37, {0xC1, 0x85, 0x51}, u"Ae\u00E9"}, {37, {0xC1, 0x00, 0xFF}, u"A??"}, {37, {}, u""},
+      {930, {0xC1, 0x44, 0x81, 0x40}, u"A\u4E00 "},  // a marked lead byte joins the next byte
+      {930, {0x41, 0x81}, u"??"},                     // unmarked bytes stay single
+      {930, {0xC1, 0x44}, u"A"},                      // a lead byte at the very end gives nothing
+      {930, {0x44, 0x41, 0xC1}, u"?A"},               // an unmapped pair
+      {930, {0x0F, 0xC1}, u"?A"}};                    // shift-in is an ordinary byte
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    const auto t = loadTable(c.ccsid, c.ccsid == 37 ? latin : mixed);
+    const int srcLen = static_cast<int>(c.in.size());
+    std::u16string out(c.in.size() + 2, u'#');
+    EXPECT_EQ(t.convertEtoU(c.in.data(), out.data(), srcLen), static_cast<int>(c.out.size()));
+    EXPECT_EQ(out.substr(0, c.out.size() + 2), c.out + u'\0' + u'#');
+    EXPECT_EQ(t.convertEtoU(c.in.data(), nullptr, srcLen), static_cast<int>(c.out.size()));
+  }
 }
 
-TEST(TranscoderCopy, CopiesBothTables) {
-  const auto original = load(930, tableBytes(mixed));
-  EBCDICTranscoder copy = original;
-  EXPECT_EQ(copy.getCcsid(), 930);
-  EXPECT_TRUE(copy.isMixed());
-  EXPECT_EQ(copy.EtoU(0x4481), 0x4E00);
-  copy = load(37, tableBytes(latin));
-  EXPECT_EQ(copy.getCcsid(), 37);
-  EXPECT_EQ(copy.EtoU(0x4481), 0xFF1F);
-  EXPECT_EQ(original.EtoU(0x4481), 0x4E00);
-}
-
-struct EtoUCase {
-  const char* name;
-  short ccsid;
-  std::vector<BYTE> input;
-  std::u16string expected;
-};
-
-class ConvertEtoU : public ::testing::TestWithParam<EtoUCase> {};
-
-TEST_P(ConvertEtoU, WritesTheCharactersAndATerminator) {
-  const auto& c = GetParam();
-  const auto t = load(c.ccsid, tableBytes(c.ccsid == 37 ? latin : mixed));
-  const int srcLen = static_cast<int>(c.input.size());
-  std::vector<WCHAR> out(c.input.size() + 2, u'#');
-  EXPECT_EQ(t.convertEtoU(c.input.data(), out.data(), srcLen), static_cast<int>(c.expected.size()));
-  EXPECT_EQ(std::u16string(out.data(), c.expected.size()), c.expected);
-  EXPECT_EQ(out[c.expected.size()], 0);
-  EXPECT_EQ(out[c.expected.size() + 1], u'#');
-  EXPECT_EQ(t.convertEtoU(c.input.data(), nullptr, srcLen), static_cast<int>(c.expected.size()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Buffers, ConvertEtoU,
-    ::testing::Values(EtoUCase{"single", 37, {0xC1, 0x85, 0x51}, u"Ae\u00E9"},
-                      EtoUCase{"single_unmapped", 37, {0xC1, 0x00, 0xFF}, u"A??"},
-                      EtoUCase{"single_no_input", 37, {}, u""},
-                      EtoUCase{"mixed_lead_byte_joins", 930, {0xC1, 0x44, 0x81, 0x40}, u"A\u4E00 "},
-                      EtoUCase{"mixed_unmarked_bytes_stay_single", 930, {0x41, 0x81}, u"??"},
-                      EtoUCase{"mixed_lone_lead_at_end", 930, {0xC1, 0x44}, u"A"},
-                      EtoUCase{"mixed_unmapped_pair", 930, {0x44, 0x41, 0xC1}, u"?A"},
-                      EtoUCase{"shift_in_is_a_byte", 930, {0x0F, 0xC1}, u"?A"}),
-    [](const auto& testInfo) { return testInfo.param.name; });
-
-TEST(ConvertUtoE, SingleByte) {
+TEST(TranscoderBuffers, UtoEComposesAndWritesNoShiftBytesNorTerminator) {
   Entries withFF = latin;
   withFF.emplace_back(0xFF, 0x009F);
-  const auto t = load(37, tableBytes(withFF));
-  struct Case {
-    std::u16string input;
-    std::vector<BYTE> expected;
-  };
+  struct Case { short ccsid; std::u16string in; Bytes out; };
   const Case cases[] = {
-      {u"AB", {0xC1, 0xC2}},
-      {u"e\u0301", {0x51}},          // composed first: e + combining acute is e-acute
-      {u"A\u009F", {0xC1, 0x6F}},     // a character at 0xFF comes out as the question mark
-      {u"A\u4E00", {0xC1, 0x6F}},
-      {u"\u212B", {0x6F}},           // the Angstrom sign is not replaced by A-ring
-  };
+      {37, u"AB", {0xC1, 0xC2}}, {37, u"e\u0301", {0x51}},  // e + combining acute is e-acute
+      {37, u"A\u009F", {0xC1, 0x6F}},                         // the character at 0xFF is written as ?
+      {37, u"A\u4E00", {0xC1, 0x6F}}, {37, u"\u212B", {0x6F}},  // the Angstrom sign is not A-ring
+      {930, u"\u4E00\u3000A\u4E01", {0x44, 0x81, 0x40, 0x40, 0xC1, 0x6F}},
+      {930, u"\u4E00\u4E00", {0x44, 0x81, 0x44, 0x81}}};
   for (const auto& c : cases) {
-    std::vector<BYTE> out(c.input.size() + 1, 0xAA);
-    const int n = t.convertUtoE(c.input.data(), out.data(), static_cast<int>(c.input.size()));
-    ASSERT_EQ(n, static_cast<int>(c.expected.size()));
-    EXPECT_EQ(std::vector<BYTE>(out.begin(), out.begin() + n), c.expected);
-    EXPECT_EQ(out[static_cast<std::size_t>(n)], 0xAA) << "no terminator";
-    EXPECT_EQ(t.convertUtoE(c.input.c_str(), nullptr, 0), n) << "terminated string, count only";
+    SCOPED_TRACE(&c - cases);
+    const auto t = loadTable(c.ccsid, c.ccsid == 37 ? withFF : mixed);
+    Bytes out(2 * c.in.size() + 2, 0xAA), expected = c.out;
+    expected.resize(out.size(), 0xAA);
+    EXPECT_EQ(t.convertUtoE(c.in.data(), out.data(), static_cast<int>(c.in.size())), static_cast<int>(c.out.size()));
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(t.convertUtoE(c.in.c_str(), nullptr, 0), static_cast<int>(c.out.size())) << "terminated, counted";
   }
+  const auto t = loadTable(37, withFF);
   EXPECT_EQ(t.UtoE(0x009F), 0xFF);
   EXPECT_EQ(t.convertUtoE(u"", nullptr, 0), 0);
   EXPECT_EQ(t.convertUtoE(nullptr, nullptr, 3), 0);
-}
-
-TEST(ConvertUtoE, MixedWritesPairsWithoutShiftBytes) {
-  const auto t = load(930, tableBytes(mixed));
-  const std::u16string input = u"\u4E00\u3000A\u4E01";
-  std::vector<BYTE> out(2 * input.size(), 0xAA);
-  ASSERT_EQ(t.convertUtoE(input.data(), out.data(), static_cast<int>(input.size())), 6);
-  EXPECT_EQ(out, (std::vector<BYTE>{0x44, 0x81, 0x40, 0x40, 0xC1, 0x6F, 0xAA, 0xAA}));
-  EXPECT_EQ(t.convertUtoE(u"\u4E00\u4E00", out.data(), 2), 4);
 }
 
 }  // namespace

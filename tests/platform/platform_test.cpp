@@ -11,33 +11,26 @@
 
 namespace {
 
-TEST(Resources, LoadsTextsByIdAndLeavesMissingOnesEmpty) {
+TEST(Resources, LoadsTextsByIdCutToTheBufferAndLeavesMissingOnesEmpty) {
   const HINSTANCE module = KW_GetKWRES();
   ASSERT_NE(module, nullptr);
   WCHAR buffer[81];
   EXPECT_GT(sys::LoadStringW(module, 6154, buffer, 81), 0);
   EXPECT_EQ(std::u16string(buffer).rfind(u"37 - ", 0), 0u);
-
-  std::fill(std::begin(buffer), std::end(buffer), u'#');
-  EXPECT_EQ(sys::LoadStringW(module, 6151, buffer, 81), 0);
-  EXPECT_EQ(buffer[0], 0);
-  EXPECT_EQ(sys::LoadStringW(module, 0, buffer, 81), 0);
-  EXPECT_EQ(sys::LoadStringW(module, 99999, buffer, 81), 0);
-
-  // Cut to the buffer, always terminated.
   WCHAR small[4];
   EXPECT_EQ(sys::LoadStringW(module, 6154, small, 4), 3);
   EXPECT_EQ(std::u16string(small), u"37 ");
   EXPECT_EQ(sys::LoadStringW(module, 6154, small, 0), 0);
   EXPECT_EQ(sys::LoadStringW(module, 6154, nullptr, 81), 0);
-}
 
-TEST(Resources, AModuleWithoutAStringTableHasNoStrings) {
+  // No such string, or a module without a string table (this program has none).
   const HINSTANCE self = sys::moduleContaining(reinterpret_cast<const void*>(&sys::LoadStringW));
-  WCHAR buffer[81] = {u'x'};
-  EXPECT_EQ(sys::LoadStringW(self, 6154, buffer, 81), 0);
-  EXPECT_EQ(buffer[0], 0);
-  EXPECT_EQ(sys::LoadStringW(nullptr, 6154, buffer, 81), 0);
+  for (const auto& [from, id] : {std::pair(module, 6151u), std::pair(module, 0u), std::pair(module, 99999u),
+                                 std::pair(self, 6154u), std::pair(HINSTANCE{}, 6154u)}) {
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(sys::LoadStringW(from, id, buffer, 81), 0) << id;
+    EXPECT_EQ(buffer[0], 0) << id;
+  }
 }
 
 TEST(Module, FileNameIsTheModulePathCutToTheBuffer) {
@@ -48,7 +41,6 @@ TEST(Module, FileNameIsTheModulePathCutToTheBuffer) {
   const std::u16string name(path, length);
   EXPECT_NE(name.find(u"libkwres.so"), std::u16string::npos);
   EXPECT_EQ(name.front(), u'/');
-
   WCHAR cut[8];
   EXPECT_EQ(sys::GetModuleFileNameW(module, cut, 8), 8u);
   EXPECT_EQ(std::u16string(cut), name.substr(0, 7));
@@ -69,41 +61,33 @@ TEST(Version, ReportsNtUnlessTestsAskForThe9xFamily) {
   sys::testing::setPlatformId(VER_PLATFORM_WIN32_NT);
 }
 
-struct LocaleCase {
-  const char* posix;
-  UINT ansi;
-  UINT oem;
-  LCID lcid;
-};
-
-class Locales : public ::testing::TestWithParam<LocaleCase> {
- protected:
-  void TearDown() override { sys::testing::setLocale(nullptr); }
-};
-
-TEST_P(Locales, CodePagesAndLcidFollowTheLocale) {
-  const auto& c = GetParam();
-  sys::testing::setLocale(c.posix);
-  EXPECT_EQ(sys::GetACP(), c.ansi);
-  EXPECT_EQ(sys::GetOEMCP(), c.oem);
-  EXPECT_EQ(sys::GetSystemDefaultLCID(), c.lcid);
-  EXPECT_EQ(sys::GetUserDefaultLCID(), c.lcid);
+TEST(Locale, CodePagesAndLcidFollowTheLocale) {
+  struct Case { const char* posix; UINT ansi, oem; LCID lcid; };
+  const Case cases[] = {
+      {"C", 1252, 437, 0x0409},           {"POSIX", 1252, 437, 0x0409},       {"C.UTF-8", 1252, 437, 0x0409},
+      {"", 1252, 437, 0x0409},            {"en_GB.UTF-8", 1252, 437, 0x0809}, {"de_DE.UTF-8@euro", 1252, 850, 0x0407},
+      {"ja_JP.eucJP", 932, 932, 0x0411},  {"zh_TW.UTF-8", 950, 950, 0x0404},  {"zh_CN.GB18030", 936, 936, 0x0804},
+      {"zh_HK", 950, 950, 0x0C04},        {"ko_KR", 949, 949, 0x0412},        {"ru_RU.KOI8-R", 1251, 866, 0x0419},
+      {"sr_RS@latin", 1250, 852, 0x241A}, {"sr_RS", 1251, 855, 0x281A},       {"pl_PL", 1250, 852, 0x0415},
+      {"tr_TR", 1254, 857, 0x041F},       {"he_IL", 1255, 862, 0x040D},       {"ar_EG", 1256, 720, 0x0C01},
+      {"lt_LT", 1257, 775, 0x0427},       {"vi_VN", 1258, 1258, 0x042A},      {"th_TH", 874, 874, 0x041E},
+      {"el_GR", 1253, 737, 0x0408}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.posix);
+    sys::testing::setLocale(c.posix);
+    EXPECT_EQ(sys::GetACP(), c.ansi);
+    EXPECT_EQ(sys::GetOEMCP(), c.oem);
+    EXPECT_EQ(sys::GetSystemDefaultLCID(), c.lcid);
+    EXPECT_EQ(sys::GetUserDefaultLCID(), c.lcid);
+  }
+  sys::testing::setLocale("fr_FR");
+  EXPECT_EQ(sys::ConvertDefaultLocale(0x0800), 0x040Cu);
+  EXPECT_EQ(sys::ConvertDefaultLocale(0x0400), 0x040Cu);
+  EXPECT_EQ(sys::ConvertDefaultLocale(0), 0x040Cu);
+  EXPECT_EQ(sys::ConvertDefaultLocale(0x0007), 0x0407u);  // German, neutral
+  EXPECT_EQ(sys::ConvertDefaultLocale(0x0C0C), 0x0C0Cu);
+  sys::testing::setLocale(nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Posix, Locales,
-    ::testing::Values(LocaleCase{"C", 1252, 437, 0x0409}, LocaleCase{"POSIX", 1252, 437, 0x0409},
-                      LocaleCase{"C.UTF-8", 1252, 437, 0x0409}, LocaleCase{"", 1252, 437, 0x0409},
-                      LocaleCase{"en_GB.UTF-8", 1252, 437, 0x0809}, LocaleCase{"de_DE.UTF-8@euro", 1252, 850, 0x0407},
-                      LocaleCase{"ja_JP.eucJP", 932, 932, 0x0411}, LocaleCase{"zh_TW.UTF-8", 950, 950, 0x0404},
-                      LocaleCase{"zh_CN.GB18030", 936, 936, 0x0804}, LocaleCase{"zh_HK", 950, 950, 0x0C04},
-                      LocaleCase{"ko_KR", 949, 949, 0x0412}, LocaleCase{"ru_RU.KOI8-R", 1251, 866, 0x0419},
-                      LocaleCase{"sr_RS@latin", 1250, 852, 0x241A}, LocaleCase{"sr_RS", 1251, 855, 0x281A},
-                      LocaleCase{"pl_PL", 1250, 852, 0x0415}, LocaleCase{"tr_TR", 1254, 857, 0x041F},
-                      LocaleCase{"he_IL", 1255, 862, 0x040D}, LocaleCase{"ar_EG", 1256, 720, 0x0C01},
-                      LocaleCase{"lt_LT", 1257, 775, 0x0427}, LocaleCase{"vi_VN", 1258, 1258, 0x042A},
-                      LocaleCase{"th_TH", 874, 874, 0x041E}, LocaleCase{"el_GR", 1253, 737, 0x0408}),
-    [](const auto& testInfo) { return "case" + std::to_string(testInfo.index); });
 
 TEST(Locale, EnvironmentDecidesWhenNoHookIsSet) {
   sys::testing::setLocale(nullptr);
@@ -112,16 +96,6 @@ TEST(Locale, EnvironmentDecidesWhenNoHookIsSet) {
   if (lcAll == nullptr || std::string(lcAll) != "C") GTEST_SKIP() << "needs LC_ALL=C";
   EXPECT_EQ(sys::GetACP(), 1252u);
   EXPECT_EQ(sys::GetUserDefaultLCID(), 0x0409u);
-}
-
-TEST(Locale, DefaultLocalesConvert) {
-  sys::testing::setLocale("fr_FR");
-  EXPECT_EQ(sys::ConvertDefaultLocale(0x0800), 0x040Cu);
-  EXPECT_EQ(sys::ConvertDefaultLocale(0x0400), 0x040Cu);
-  EXPECT_EQ(sys::ConvertDefaultLocale(0), 0x040Cu);
-  EXPECT_EQ(sys::ConvertDefaultLocale(0x0007), 0x0407u);  // German, neutral
-  EXPECT_EQ(sys::ConvertDefaultLocale(0x0C0C), 0x0C0Cu);
-  sys::testing::setLocale(nullptr);
 }
 
 TEST(Charsets, TranslateCodePagesOfTheAnsiFamilyOnly) {
