@@ -45,8 +45,8 @@ struct HostLookup {
 std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
                                 std::size_t capacity);
 
-// UTF-16 to host data with shift-out before each double-byte run and shift-in after it, except
-// at the end. Stores while the bytes fit in `capacity` (a pair whole or not at all) and returns the
+// UTF-16 to mixed host data: every double-byte run is opened by a shift-out and closed by a
+// shift-in, unless the run is the last thing in the text. Stores while the bytes fit in `capacity` (a pair whole or not at all) and returns the
 // byte length of the whole conversion; dst may be null.
 std::size_t utf16ToShiftedBytes(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
                                 std::size_t capacity);

@@ -1,9 +1,9 @@
 // National-language catalogues: the Windows ANSI and OEM code pages and the EBCDIC host code pages
 // (CCSIDs) that kwuni offers, with their display texts, GDI character sets and host defaults.
 //
-// Catalogue functions never fail and never throw. An unlisted code gives 0 from tests and code
-// lookups, a text such as "-5 - Unsupported CCSID" from description lookups and a default from
-// default lookups. Texts returned are owned by the library; the text for an unlisted code is
+// None of these functions fails or throws. Asking about a code that a catalogue does not list
+// yields 0 (membership tests, code lookups), a text such as "-5 - Unsupported CCSID"
+// (descriptions) or the fallback value (defaults). Texts returned are owned by the library; the text for an unlisted code is
 // replaced by the next such lookup in the same catalogue.
 #pragma once
 

@@ -159,8 +159,8 @@ KWUNI_API WORD UtoE(short ccsid, WORD ch, int* unmapped);
 KWUNI_API int TConvertEtoU(short ccsid, const BYTE* src, WCHAR* dst, int srcLen);
 KWUNI_API int TConvertUtoE(short ccsid, const WCHAR* src, BYTE* dst, int srcLen);
 
-// Host data in which shift-out (0x0E) opens and shift-in (0x0F) closes runs of double-byte
-// characters. Stores the characters that fit in dstBytes bytes of dst (no terminator) and returns
+// Mixed host data to UTF-16: a 0x0E byte switches to byte pairs (double-byte characters), a 0x0F
+// byte back to single bytes. Stores the characters that fit in dstBytes bytes of dst (no terminator) and returns
 // the number of characters of the whole input; with a null dst it only counts and loads nothing.
 // Unmapped codes become the single lookup's substitutes.
 KWUNI_API int KW_EbcdicBytesToWideChar(short ccsid, const BYTE* src, int srcLen, WCHAR* dst, int dstBytes);
