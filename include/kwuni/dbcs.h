@@ -55,13 +55,23 @@ enum DbcsType : int {
 // KW_IsFullWidthChar under the field's CCSID. In an EBCDIC CCSID every double-byte character
 // takes two cells. In the Unicode CCSIDs 1200 and 13488 every character but the marks counts as
 // double-byte (the empty character and the space included), and the ones drawn half-width (Latin,
-// Greek, Cyrillic, Thai, the half-width forms) take a single cell.
+// Greek, Cyrillic, Thai, the half-width forms) take a single cell. So load, meeting an empty cell
+// outside a run, opens a run for it: an empty field of these CCSIDs is made by loading it and then
+// clearing its cells with setChar.
 //
 // Editing results are positions: where the character went, which may lie right of the one asked
 // for (after an SO found there, or after blanks written into the empty cells before it), or -1
 // when the field refuses. A refusal may leave those blank fills in place and changes nothing
-// else. Nothing is ever written outside the field, and no call throws but load, on a negative
-// count, and the allocation of the cells.
+// else. Nothing is ever written outside the field. The editing calls throw nothing of their
+// own; load throws for a negative count or missing source cells, save for missing target cells.
+//
+// The host rules keep a field in shape through ordinary typing. A few edits, done as the rules
+// say, can leave it out of step, and normalize tidies it afterwards: overwriting with SO or SI
+// (written wherever asked), inserting SI, removing a mark or an empty cell without shift, a
+// single-byte character put over or before the SO of a DbcsEither field, a double-byte one put
+// over the cell just before a run's SO, inserts whose room check misses an empty SO, SI pair or
+// cuts the last full-width character of a field at its end or its SI, and, in the Unicode
+// CCSIDs, edits where one-cell characters or spaces meet two-cell blanks and runs.
 //
 // Layouts chosen where the host rules leave a choice:
 //  - Inserting an SO opens an empty run: outside a run of a DbcsOpen field it writes SO, SI and

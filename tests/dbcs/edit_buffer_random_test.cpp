@@ -139,62 +139,55 @@ bool emptyCellBefore(const DBCSEditBuffer& f, int pos) {
   return false;
 }
 
-// The corners where the host rules, followed step by step, break the checks: these edits are
-// left out.
+// The corners where the host rules, followed step by step, break the checks: left out.
 bool corner(const DBCSEditBuffer& f, const Edit& e) {
+  const short ccsid = f.getCcsid();
   const DbcsType type = f.getType();
-  const bool inField = e.pos >= 0 && e.pos < f.getLength();
-  const WCHAR at = inField ? f.getChar(e.pos) : 0;
+  const WCHAR at = f.getChar(e.pos);
+  const WCHAR next = f.getChar(e.pos + 1);
+  const bool insert = e.op == Op::insert;
+  const bool overwrite = e.op == Op::overwrite;
+  const bool typed = insert || overwrite;
+  const bool unicode = KW_IsUnicodeCodePage(ccsid);
+  const bool doubleByte = KW_IsDBCSChar(ccsid, e.ch);
+  int pos = e.pos;
+  const bool inRun = e.pos >= 0 && e.pos < f.getLength() && f.getDbcsMode(pos);
+  const WCHAR replaced = at == SO ? next : at;  // an overwrite asked at an SO goes after it
+
   // Overwrite writes SO or SI wherever it is asked to, in any kind of field.
-  if (e.op == Op::overwrite && (e.ch == SO || e.ch == SI)) return true;
+  if (overwrite && (e.ch == SO || e.ch == SI)) return true;
   // An inserted SI is written as SI, SI, SO inside a run and stands alone outside one.
-  if (e.op == Op::insert && e.ch == SI) return true;
-  // Removing without shift blanks one cell: a mark's partner stays, and an empty cell or a
-  // one-cell character (Unicode CCSIDs) in a run gets a double-byte blank whose second half lands
-  // on the next cell, whatever it holds (the run's SI, say).
-  if (e.op == Op::removeBlank && (at == SO || at == SI || at == 0)) return true;
-  if (e.op == Op::removeBlank && inField && !KW_IsFullWidthChar(f.getCcsid(), at)) {
-    int pos = e.pos;
-    if (f.getDbcsMode(pos)) return true;
-  }
-  // The SO of a DbcsEither field overwritten by a single-byte character moves right as in a
-  // DbcsOpen field, leaving a run after the character.
-  if (e.op == Op::overwrite && type == DbcsEither && at == SO && !KW_IsDBCSChar(f.getCcsid(), e.ch)) return true;
-  // A single-byte character inserted at cell 0 of a double-byte DbcsEither field goes before
-  // its SO.
-  if (e.op == Op::insert && type == DbcsEither && e.pos == 0 && at == SO && !KW_IsDBCSChar(f.getCcsid(), e.ch)) {
+  if (insert && e.ch == SI) return true;
+  // Removing a mark without shift blanks it and leaves its partner.
+  if (e.op == Op::removeBlank && (at == SO || at == SI)) return true;
+  // Removing an empty cell without shift blanks it: text may then start past cell 0, or a run hold a gap.
+  if (e.op == Op::removeBlank && at == 0) return true;
+  // Removing a one-cell character of a run (Unicode) without shift writes a two-cell U+3000 over the next cell.
+  if (e.op == Op::removeBlank && inRun && !KW_IsFullWidthChar(ccsid, at)) return true;
+  // A single-byte character over the SO of a DbcsEither field moves the SO right, as in a DbcsOpen field.
+  if (overwrite && type == DbcsEither && at == SO && !doubleByte) return true;
+  // A single-byte character inserted at cell 0 of a double-byte DbcsEither field goes before its SO.
+  if (insert && type == DbcsEither && e.pos == 0 && at == SO && !doubleByte) return true;
+  // A double-byte character over the cell before a run's SO leaves the rest of that run without an SO.
+  if (overwrite && doubleByte && next == SO && at != SO && at != SI) return true;
+  // The room check of an insert counts nothing for an empty SO, SI pair, which the move then splits.
+  if (insert && holdsEmptyRun(f)) return true;
+  // A full-width character over a one-cell one (Unicode CCSIDs) takes the next cell too, whatever it holds.
+  if (overwrite && KW_IsFullWidthChar(ccsid, e.ch) && replaced != 0 && replaced != SO && replaced != SI &&
+      !KW_IsFullWidthChar(ccsid, replaced)) {
     return true;
   }
-  // A double-byte character over the cell right before a run's SO takes that SO and the run's
-  // first character; the rest of the run stays without its SO.
-  if (e.op == Op::overwrite && f.getChar(e.pos + 1) == SO && at != SO && at != SI &&
-      KW_IsDBCSChar(f.getCcsid(), e.ch)) {
-    return true;
-  }
-  // The room check of an insert counts nothing for an empty SO, SI pair, which the move then
-  // pushes half out of the field, or clears when it ends the field.
-  if (e.op == Op::insert && holdsEmptyRun(f)) return true;
-  // A full-width character written over a one-cell character (Unicode CCSIDs; after the SO when
-  // asked at one) takes the next cell too, whatever it holds.
-  const WCHAR replaced = at == SO ? f.getChar(e.pos + 1) : at;
-  if (e.op == Op::overwrite && KW_IsFullWidthChar(f.getCcsid(), e.ch) && replaced != 0 && replaced != SO &&
-      replaced != SI && !KW_IsFullWidthChar(f.getCcsid(), replaced)) {
-    return true;
-  }
-  // The room check of an insert counts spaces as free, and a run's SI as following its last
-  // double-byte character: spaces inside a run (Unicode CCSIDs) let the move push the SI out.
-  if (e.op == Op::insert && KW_IsUnicodeCodePage(f.getCcsid()) && spaceInRun(f)) return true;
-  // In a Unicode CCSID the space is double-byte: the spaces that fill empty cells before the
-  // position open runs of their own, which the edit does not see.
-  if ((e.op == Op::insert || e.op == Op::overwrite) && KW_IsUnicodeCodePage(f.getCcsid()) && type != DbcsPure &&
-      emptyCellBefore(f, e.pos)) {
-    return true;
-  }
+  // A run opened or extended just before another run's SO moves that SO two cells on, over a one-cell character.
+  if (overwrite && doubleByte && unicode && (f.getChar(e.pos + 2) == SO || f.getChar(e.pos + 3) == SO)) return true;
+  // The room check of an insert counts spaces as free, so spaces inside a run (Unicode) let it push the SI out.
+  if (insert && unicode && spaceInRun(f)) return true;
+  // Spaces are double-byte in a Unicode CCSID: blank fills before the position open runs the edit does not see.
+  if (typed && unicode && type != DbcsPure && emptyCellBefore(f, e.pos)) return true;
   return false;
 }
 
-// The room checks count cells, not whole characters: an insert or overwrite may leave the last
-// full-width character of the field cut by the field's end or by the SI after it.
+// The room checks count cells, not whole characters: an insert or overwrite may cut the last
+// full-width character of the field by the field's end or by the SI after it.
 bool cutAtTheEnd(const Edit& e, const std::string& broken) {
   return (e.op == Op::insert || e.op == Op::overwrite) && broken == cutCharacter;
 }
