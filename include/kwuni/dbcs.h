@@ -1,7 +1,7 @@
 // DBCS field editing: which characters take two bytes on the host, which take two display
-// cells, how many host bytes a string needs, and the edit buffer that keeps a host input field
-// consistent while the user types into it. The values 0xFFFF and 0xFFFE are the edit buffer's
-// shift marks and always count as single-byte, half-width.
+// cells, how many host bytes a string needs, and the edit buffer that holds a host input field
+// to the rules of its kind while the user types into it. The values 0xFFFF and 0xFFFE are the
+// edit buffer's shift marks and always count as single-byte, half-width.
 #pragma once
 
 #include <kwuni/export.h>
@@ -34,16 +34,16 @@ enum DbcsType : int {
   DbcsOnly = 0x00,    // SO in cell 0, SI in the last cell, double-byte characters and blanks between
   DbcsPure = 0x20,    // double-byte characters only, no shift marks: the whole field is one run
   DbcsEither = 0x40,  // either all double-byte (SO in cell 0, SI in the last cell) or all single-byte
-  DbcsOpen = 0x80,    // single-byte text and any number of double-byte runs, each between SO and SI
+  DbcsOpen = 0x80,    // single-byte text with double-byte runs in it, every run between SO and SI
   DbcsNone = 0xFF,    // single-byte characters only, no shift marks
 };
 
-// One host input field while the user edits it. Each cell stands for one byte position of the
-// host field: a full-width character takes its own cell and the next one, which holds a space
-// (0x0020), and the shift-out and shift-in bytes that bracket a double-byte run take a cell each.
+// One host input field while the user edits it, one cell per byte of the field on the host: a
+// full-width character takes its own cell and the next one, which holds a space (0x0020), and
+// the shift-out and shift-in bytes that bracket a double-byte run take a cell each.
 //
 // A cell is 32 bits:
-//   bits 0-15   the character, a UTF-16 code unit; 0 is an empty position
+//   bits 0-15   the character (one UTF-16 unit), or 0 for an empty cell
 //   bit 20      skip: load copies the cell without reading it and getDbcsMode passes over it
 //   bit 30      null: set exactly when the character is 0 (by setChar)
 //   bit 31      stale: cleared by setChar; load reads a cell with bit 30 or 31 set as empty
@@ -95,7 +95,7 @@ enum DbcsType : int {
 //    the removal puts straight back to close the run before it, or a cell past the SI that stays
 //    in the last cell, over which nothing closes up).
 //
-// One object is used by one thread at a time; it takes no lock.
+// Use an object from one thread at a time; it takes no lock.
 class KWUNI_API DBCSEditBuffer {
  public:
   static constexpr WCHAR shiftOut = 0xFFFF;
@@ -154,7 +154,7 @@ class KWUNI_API DBCSEditBuffer {
   // cells, after the SO).
   bool getDbcsMode(int& pos) const;
 
-  // Puts ch at pos with the rest of the field pushed right, after filling the empty cells before
+  // Puts ch at pos pushing the rest of the field right, after filling the empty cells before
   // pos with blanks (U+3000 inside a run, a space outside). Returns the position of ch or -1:
   // a position outside the field or on the second cell of a character, a character the field
   // kind does not take there, or too little free space.
@@ -167,8 +167,8 @@ class KWUNI_API DBCSEditBuffer {
   // Removes the character at pos (both cells of a full-width one; an empty run together with its
   // SO; an SI together with the SO that follows it, joining two runs). With shift the rest of
   // the field closes up (the fixed SI of a DbcsOnly or DbcsEither field stays) and empty cells
-  // enter at its end; without, the character becomes a blank. A run left open at the end of
-  // the data is then closed. Returns pos, or -1 for a position outside the field or on the
+  // enter at its end; without, the character becomes a blank. Then, if the data now ends inside
+  // a run, an SI follows it. Returns pos, or -1 for a position outside the field or on the
   // second cell of a character, and for a mark the field kind must keep.
   int remove(int pos, bool shift);
 

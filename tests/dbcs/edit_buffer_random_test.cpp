@@ -35,7 +35,9 @@ std::string describe(const Edit& e) {
   static const char* names[] = {"insert", "overwrite", "remove(shift)", "remove(blank)", "normalize"};
   std::ostringstream out;
   out << names[static_cast<int>(e.op)] << "(" << e.pos;
-  if (e.op == Op::insert || e.op == Op::overwrite) out << ", U+" << std::hex << std::uppercase << static_cast<unsigned>(e.ch);
+  if (e.op == Op::insert || e.op == Op::overwrite) {
+    out << ", U+" << std::hex << std::uppercase << static_cast<unsigned>(e.ch);
+  }
   return out.str() + ")";
 }
 

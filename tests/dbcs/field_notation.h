@@ -17,7 +17,9 @@ inline std::u16string utf16(std::string_view utf8) {
     const auto b = static_cast<unsigned char>(utf8[i]);
     const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
     char32_t c = extra == 0 ? b : extra == 1 ? b & 0x1Fu : extra == 2 ? b & 0x0Fu : b & 0x07u;
-    for (int k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3Fu);
+    for (int k = 1; k <= extra; ++k) {
+      c = (c << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3Fu);
+    }
     i += static_cast<std::size_t>(extra) + 1;
     if (c >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
@@ -73,7 +75,13 @@ inline std::string notation(const velmora::DBCSEditBuffer& buffer) {
   std::string out;
   for (int i = 0; i < buffer.getLength(); ++i) {
     const WCHAR c = buffer.getChar(i);
-    out += c == velmora::DBCSEditBuffer::shiftOut ? "«" : c == velmora::DBCSEditBuffer::shiftIn ? "»" : c == 0 ? "·" : utf8(c);
+    if (c == velmora::DBCSEditBuffer::shiftOut) {
+      out += "«";
+    } else if (c == velmora::DBCSEditBuffer::shiftIn) {
+      out += "»";
+    } else {
+      out += c == 0 ? "·" : utf8(c);
+    }
   }
   return out;
 }

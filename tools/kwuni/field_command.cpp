@@ -8,6 +8,7 @@
 #include "tools/kwuni/command.h"
 #include "tools/kwuni/field_editor.h"
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -106,7 +107,9 @@ FieldOptions parse(std::span<const std::string_view> args) {
   }
   const int ccsid = static_cast<unsigned short>(options.ccsid);
   if (!KW_IsUnicodeCodePage(ccsid)) {
-    if (!KW_IsECP(ccsid)) throw UsageError("CCSID " + std::to_string(ccsid) + " is not a host CCSID (see kwuni list ccsid)");
+    if (!KW_IsECP(ccsid)) {
+      throw UsageError("CCSID " + std::to_string(ccsid) + " is not a host CCSID (see kwuni list ccsid)");
+    }
     if (!velmora::EBCDICTranscoders::hasTranscoder(options.ccsid)) {
       throw Failure("the translation table of CCSID " + std::to_string(ccsid) + " cannot be read (see kwuni tables)");
     }
@@ -151,8 +154,12 @@ std::string hexCode(char32_t c) {
 // A character to type into the field: within UTF-16's basic plane (a cell holds one code unit)
 // and not a control character.
 Key typed(char32_t c, const std::string& where) {
-  if (c > 0xFFFF) throw UsageError(hexCode(c) + " " + where + " lies beyond U+FFFF: a field cell holds one UTF-16 unit");
-  if (c < 0x20 || c == 0x7F) throw UsageError("control character " + hexCode(c) + " " + where + ": use the escapes of --help");
+  if (c > 0xFFFF) {
+    throw UsageError(hexCode(c) + " " + where + " lies beyond U+FFFF: a field cell holds one UTF-16 unit");
+  }
+  if (c < 0x20 || c == 0x7F) {
+    throw UsageError("control character " + hexCode(c) + " " + where + ": use the escapes of --help");
+  }
   return {KeyAction::type, static_cast<WCHAR>(c)};
 }
 
@@ -176,7 +183,8 @@ std::vector<Key> scriptKeys(std::string_view script) {
         case 'h': keys.push_back({KeyAction::home}); break;
         case 'e': keys.push_back({KeyAction::end}); break;
         case '\\': keys.push_back({KeyAction::type, u'\\'}); break;
-        default: throw UsageError("unknown escape '\\" + std::string(1, escape) + "' " + where + " (see kwuni field --help)");
+        default:
+          throw UsageError("unknown escape '\\" + std::string(1, escape) + "' " + where + " (see kwuni field --help)");
       }
       continue;
     }
@@ -199,8 +207,8 @@ const char* kindName(velmora::DbcsType kind) {
 }
 
 void report(const FieldEditor& editor, const FieldOptions& options) {
-  std::printf("field    CCSID %d, kind %s, %d cells\n", static_cast<unsigned short>(options.ccsid), kindName(options.kind),
-              options.length);
+  std::printf("field    CCSID %d, kind %s, %d cells\n", static_cast<unsigned short>(options.ccsid),
+              kindName(options.kind), options.length);
   std::printf("cells    %s\n", editor.cells().c_str());
   std::printf("cursor   %d\n", editor.cursor());
   std::printf("mode     %s\n", editor.inserting() ? "insert" : "overwrite");
@@ -241,6 +249,13 @@ class RawTerminal {
     return byte;
   }
 
+  // The next byte if one comes within the time a terminal takes to send an escape sequence.
+  std::optional<unsigned char> readSoon() const {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 50) != 1) return std::nullopt;
+    return read();
+  }
+
  private:
   termios saved_{};
 };
@@ -272,10 +287,10 @@ void runTerminal(FieldEditor& editor, const FieldOptions& options) {
     if (!byte || *byte == 0x04 || *byte == '\r' || *byte == '\n' || *byte == 0x03) return;
     std::optional<Key> key;
     if (*byte == 0x1B) {
-      const auto next = terminal.read();
+      const auto next = terminal.readSoon();
       if (!next || *next != '[') return;  // Esc alone ends
       std::string sequence;
-      for (auto b = terminal.read(); b; b = terminal.read()) {
+      for (auto b = terminal.readSoon(); b; b = terminal.readSoon()) {
         sequence += static_cast<char>(*b);
         if (*b >= 0x40 && *b <= 0x7E) break;
       }
