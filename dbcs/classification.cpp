@@ -3,6 +3,7 @@
 
 #include <kwuni/dbcs.h>
 
+#include "dbcs/classification.h"
 #include "ebcdic/host_lookup.h"
 #include "platform/fold.h"
 
@@ -75,9 +76,13 @@ bool KW_IsDBCSChar(int ccsid, WCHAR ch) {
   return kwuni::unicodeToHostLookup(ccsid).takesTwoBytes(ch);
 }
 
+bool kwuni::takesTwoCells(const UnicodeToHost& host, bool unicodeCcsid, WCHAR ch) {
+  if (!host.takesTwoBytes(ch)) return false;
+  return !unicodeCcsid || !drawnHalfWidth(ch);
+}
+
 bool KW_IsFullWidthChar(int ccsid, WCHAR ch) {
-  if (!KW_IsDBCSChar(ccsid, ch)) return false;
-  return !KW_IsUnicodeCodePage(ccsid) || !drawnHalfWidth(ch);
+  return kwuni::takesTwoCells(kwuni::unicodeToHostLookup(ccsid), KW_IsUnicodeCodePage(ccsid), ch);
 }
 
 int KW_DBCSLen(int ccsid, const WCHAR* text, bool countShifts) {

@@ -100,5 +100,52 @@ assert sorted(c for c, t in tables.items() if t["mixed"]) == [930, 933, 935, 937
 '; then echo "ok   tables-json"; else echo "FAIL tables-json"; failures=$((failures + 1)); fi
 fi
 
+# kwuni field: a key script typed into an empty field, then the cells and host bytes it leaves.
+field() {  # field NAME CELLS HOST -- ARGS...
+  local name=$1 cells=$2 host=$3; shift 4
+  local o s
+  o=$("$kwuni" field "$@" 2>&1); s=$?
+  if [ "$s" = 0 ] && grep -qxF "cells    $cells" <<<"$o" && grep -qxF "host     $host" <<<"$o"; then
+    echo "ok   $name"
+  else
+    echo "FAIL $name: status $s"; sed 's/^/  /' <<<"$o"; failures=$((failures + 1))
+  fi
+}
+field field-either-dbcs '«漢字······»' '0E 4F 58 48 F2 00 00 00 00 00 00 0F' \
+  -- --ccsid 930 --kind either --length 12 --keys '漢字'
+field field-either-sbcs 'AB··········' 'C1 C2 00 00 00 00 00 00 00 00 00 00' \
+  -- --ccsid 930 --kind either --length 12 --keys 'AB漢'
+field field-either-emptied 'AB··········' 'C1 C2 00 00 00 00 00 00 00 00 00 00' \
+  -- --ccsid 930 --kind either --length 12 --keys '漢\h\r\d\h\dAB'
+field field-open-mix 'AB«漢字»C··' 'C1 C2 0E 4F 58 48 F2 0F C3 00 00' -- --length 11 --keys 'AB漢字C'
+field field-open-edit 'AB1«漢字»D··········' 'C1 C2 F1 0E 4F 58 48 F2 0F C4 00 00 00 00 00 00 00 00 00 00' \
+  -- --kind open --length 20 --keys 'AB漢字C\h\r\r\i1\e\bD'
+field field-open-split 'A«漢»B«字»·' 'C1 0E 4F 58 0F C2 0E 48 F2 0F 00' -- --length 11 --keys 'A漢字\l\iB'
+field field-open-full 'ABCD' 'C1 C2 C3 C4' -- --length 4 --keys 'ABCD\h\iE漢'
+field field-only '«漢····»' '0E 4F 58 00 00 00 00 0F' -- --kind only --length 8 --keys 'A漢'
+field field-pure '　漢··' '40 40 4F 58 00 00' -- --kind pure --length 6 --keys '\r漢'
+field field-none 'ab····' '62 63 00 00 00 00' -- --kind none --length 6 --keys 'a漢b'
+field field-unicode '«aé漢»····' '0E 00 61 00 E9 6F 22 0F 00 00 00 00' -- --ccsid 13488 --length 10 --keys 'aé漢'
+field field-backslash 'a\b···' '62 B2 63 00 00 00' -- --length 6 --keys 'a\\b'
+check field-refused 0 '^refused +1$' '^$' -- "$kwuni" field --kind either --length 12 --keys 'AB漢'
+check field-mode 0 '^mode +insert$' '^$' -- "$kwuni" field --keys '\i'
+check field-help 0 '^usage: kwuni field' '^$' -- "$kwuni" field --help
+check field-kind 2 '^$' "unknown field kind 'mixed' \(expected only, pure, either, open or none\)" \
+  -- "$kwuni" field --kind mixed --keys a
+check field-length-zero 2 '^$' '--length 0 is out of range \(1 to 3564\)' -- "$kwuni" field --length 0 --keys a
+check field-length-big 2 '^$' '--length 3565 is out of range' -- "$kwuni" field --length 3565 --keys a
+check field-length-text 2 '^$' "--length takes a number, not '4x'" -- "$kwuni" field --length 4x --keys a
+check field-length-missing 2 '^$' '--length needs a value' -- "$kwuni" field --length
+check field-ccsid 2 '^$' 'CCSID 1234 is not a host CCSID' -- "$kwuni" field --ccsid 1234 --keys a
+check field-utf8 2 '^$' 'invalid UTF-8 at byte 2 of --keys' -- "$kwuni" field --keys "$(printf 'a\xff')"
+check field-overlong 2 '^$' 'invalid UTF-8 at byte 1 of --keys' -- "$kwuni" field --keys "$(printf '\xc0\xafa')"
+check field-cut-utf8 2 '^$' 'invalid UTF-8 at byte 2 of --keys' -- "$kwuni" field --keys "$(printf 'a\xe6\xbc')"
+check field-astral 2 '^$' 'U\+1F600 at byte 2 of --keys lies beyond U\+FFFF' -- "$kwuni" field --keys "$(printf 'a\xf0\x9f\x98\x80')"
+check field-control 2 '^$' 'control character U\+0009 at byte 2' -- "$kwuni" field --keys "$(printf 'a\tb')"
+check field-escape 2 '^$' "unknown escape '\\\\q' at byte 2" -- "$kwuni" field --keys 'a\q'
+check field-lone-backslash 2 '^$' 'ends inside an escape' -- "$kwuni" field --keys 'ab\'
+check field-option 2 '^$' "unknown option '--keyz' for field" -- "$kwuni" field --keyz a
+check field-no-terminal 2 '^$' 'field needs a terminal' -- "$kwuni" field </dev/null
+
 rm -f /tmp/kwuni-cli-err.$$
 [ "$failures" = 0 ]

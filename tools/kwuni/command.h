@@ -31,6 +31,7 @@ using Command = int (*)(std::span<const std::string_view> args);
 int convertCommand(std::span<const std::string_view> args);
 int listCommand(std::span<const std::string_view> args);
 int tablesCommand(std::span<const std::string_view> args);
+int fieldCommand(std::span<const std::string_view> args);
 
 // UTF-8 form of a terminated UTF-16 text; unpaired surrogates become U+FFFD.
 std::string toUtf8(const WCHAR* text);

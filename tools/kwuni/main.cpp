@@ -26,6 +26,10 @@ constexpr const char* usage =
     "                                 in DIR): CCSID, entries, mixed flag and status\n"
     "  tables --check FILE            check one table file: exit 1 when the library would\n"
     "                                 refuse it, warnings for what loads but looks wrong\n"
+    "  field [--ccsid N] [--kind KIND] [--length N] [--keys TEXT]\n"
+    "                                 edit one host input field in the terminal, or run a\n"
+    "                                 key script; show its cells and host bytes\n"
+    "                                 (kwuni field --help for the kinds and keys)\n"
     "\n"
     "Exit status: 0 on success, 1 when the work fails, 2 for a wrong command line.\n";
 
@@ -38,6 +42,7 @@ constexpr Subcommand subcommands[] = {
     {"convert", convertCommand},
     {"list", listCommand},
     {"tables", tablesCommand},
+    {"field", fieldCommand},
 };
 
 int run(const std::vector<std::string_view>& args) {
