@@ -132,26 +132,13 @@ class CodePageDecoder final : public Decoder {
   std::array<bool, 256> unmappedByte_{};
 };
 
-class CodePageEncoder final : public Encoder {
+class CodePageEncoder final : public CharacterEncoder {
  public:
   CodePageEncoder(const Encoding& encoding, Tally& tally)
       : codePage_(static_cast<unsigned>(encoding.number)), label_(encoding.label), tally_(tally) {}
 
-  void encode(Text& text, ByteSink& out) override {
-    Text& work = held_.take(text);
-    std::size_t n = work.size();
-    if (n > 0 && isHighSurrogate(work.units[n - 1])) --n;  // its low half may come next
-    held_.keep(work, n);
-    write(work, n, out);
-  }
-
-  void finish(ByteSink& out) override {
-    Text& rest = held_.rest();
-    write(rest, rest.size(), out);
-  }
-
  private:
-  void write(const Text& text, std::size_t count, ByteSink& out) {
+  void write(const Text& text, std::size_t count, ByteSink& out) override {
     if (count == 0) return;
     if (tally_.watching()) watch(text, count);
     const int capacity = asInt(count, label_) * 4 + 1;
@@ -191,7 +178,6 @@ class CodePageEncoder final : public Encoder {
   unsigned codePage_;
   std::string label_;
   Tally& tally_;
-  HeldText held_;
   std::vector<Known> known_ = std::vector<Known>(0x10000, unknown);
 };
 

@@ -53,6 +53,19 @@ void ByteSink::flush() {
   used_ = 0;
 }
 
+void CharacterEncoder::encode(Text& text, ByteSink& out) {
+  Text& work = held_.take(text);
+  std::size_t n = work.size();
+  if (n > 0 && isHighSurrogate(work.units[n - 1])) --n;
+  held_.keep(work, n);
+  write(work, n, out);
+}
+
+void CharacterEncoder::finish(ByteSink& out) {
+  Text& rest = held_.rest();
+  write(rest, rest.size(), out);
+}
+
 Text& HeldText::take(Text& text) {
   if (held_.empty()) return text;
   std::swap(work_, held_);

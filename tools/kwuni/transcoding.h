@@ -162,4 +162,18 @@ class HeldText {
   Text work_;
 };
 
+// An encoder that writes each character on its own: it only keeps back a high surrogate at the
+// end of a text, whose low half may come with the next one.
+class CharacterEncoder : public Encoder {
+ public:
+  void encode(Text& text, ByteSink& out) final;
+  void finish(ByteSink& out) final;
+
+ private:
+  // Writes text[0, count).
+  virtual void write(const Text& text, std::size_t count, ByteSink& out) = 0;
+
+  HeldText held_;
+};
+
 }  // namespace kwuni::cli

@@ -97,25 +97,12 @@ class Utf8Decoder final : public Decoder {
 };
 
 // Unpaired surrogates cannot be written and become U+FFFD.
-class Utf8Encoder final : public Encoder {
+class Utf8Encoder final : public CharacterEncoder {
  public:
   explicit Utf8Encoder(Tally& tally) : tally_(tally) {}
 
-  void encode(Text& text, ByteSink& out) override {
-    Text& work = held_.take(text);
-    std::size_t n = work.size();
-    if (n > 0 && isHighSurrogate(work.units[n - 1])) --n;  // its low half may come next
-    held_.keep(work, n);
-    write(work, n, out);
-  }
-
-  void finish(ByteSink& out) override {
-    Text& rest = held_.rest();
-    write(rest, rest.size(), out);
-  }
-
  private:
-  void write(const Text& text, std::size_t count, ByteSink& out) {
+  void write(const Text& text, std::size_t count, ByteSink& out) override {
     const char16_t* units = text.units.data();
     BYTE* const begin = out.reserve(3 * count);
     BYTE* p = begin;
@@ -149,7 +136,6 @@ class Utf8Encoder final : public Encoder {
   }
 
   Tally& tally_;
-  HeldText held_;
 };
 
 // UTF-16 passes every code unit, unpaired surrogates included, through unchanged.
