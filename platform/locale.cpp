@@ -12,6 +12,7 @@ namespace sys {
 namespace {
 
 constexpr LCID englishUnitedStates = 0x0409;
+constexpr LCID sublanguageMask = 0xFC00;  // the country part of a language id; 0 for a neutral one
 
 // Windows ANSI and OEM code pages by language (ISO 639) and, where a language is written in
 // more than one script, by script. The first row that matches wins; a row with an empty script
@@ -105,28 +106,6 @@ const char* environmentLocale(const char* category) {
   return "C";
 }
 
-struct ProcessLocales {
-  std::string system;  // the locale of non-Unicode text: LC_CTYPE
-  std::string user;    // the locale of the user's messages and formats: LC_MESSAGES
-};
-
-std::mutex localeMutex;
-std::optional<ProcessLocales> cachedLocales;
-std::optional<std::string> overrideLocale;
-
-ProcessLocales processLocales() {
-  const std::lock_guard lock(localeMutex);
-  if (overrideLocale) {
-    const std::string id = icuLocaleId(*overrideLocale);
-    return {id, id};
-  }
-  if (!cachedLocales) {
-    cachedLocales = ProcessLocales{icuLocaleId(environmentLocale("LC_CTYPE")),
-                                   icuLocaleId(environmentLocale("LC_MESSAGES"))};
-  }
-  return *cachedLocales;
-}
-
 }  // namespace
 
 LocaleCodePages codePagesOfLocale(const char* localeId) {
@@ -161,34 +140,53 @@ LCID lcidOfLocale(const char* localeId) {
   LCID neutral = 0;
   for (const std::string& candidate : {std::string(likely), std::string(language) + "_" + country, id}) {
     const LCID lcid = uloc_getLCID(candidate.c_str());
-    constexpr LCID sublanguageMask = 0xFC00;
     if ((lcid & sublanguageMask) != 0) return lcid;
     if (neutral == 0) neutral = lcid;
   }
   return neutral;
 }
 
-UINT GetACP() { return codePagesOfLocale(processLocales().system.c_str()).ansi; }
+namespace {
 
-UINT GetOEMCP() { return codePagesOfLocale(processLocales().system.c_str()).oem; }
+// What the process's locales answer, worked out once: from the environment at the first
+// question, or from the test hook's locale.
+struct ProcessLocales {
+  LocaleCodePages pages;  // of the system locale, the locale of non-Unicode text (LC_CTYPE)
+  LCID systemLcid;
+  LCID userLcid;  // the locale of the user's messages and formats (LC_MESSAGES)
+};
 
-LCID GetSystemDefaultLCID() {
-  const LCID lcid = lcidOfLocale(processLocales().system.c_str());
-  return lcid != 0 ? lcid : englishUnitedStates;
+ProcessLocales resolve(const char* systemLocale, const char* userLocale) {
+  const auto orEnglish = [](LCID lcid) { return lcid != 0 ? lcid : englishUnitedStates; };
+  return {codePagesOfLocale(systemLocale), orEnglish(lcidOfLocale(systemLocale)),
+          orEnglish(lcidOfLocale(userLocale))};
 }
 
-LCID GetUserDefaultLCID() {
-  const LCID lcid = lcidOfLocale(processLocales().user.c_str());
-  return lcid != 0 ? lcid : englishUnitedStates;
+std::mutex localeMutex;
+std::optional<ProcessLocales> resolvedLocales;
+
+ProcessLocales processLocales() {
+  const std::lock_guard lock(localeMutex);
+  if (!resolvedLocales) resolvedLocales = resolve(environmentLocale("LC_CTYPE"), environmentLocale("LC_MESSAGES"));
+  return *resolvedLocales;
 }
+
+}  // namespace
+
+UINT GetACP() { return processLocales().pages.ansi; }
+
+UINT GetOEMCP() { return processLocales().pages.oem; }
+
+LCID GetSystemDefaultLCID() { return processLocales().systemLcid; }
+
+LCID GetUserDefaultLCID() { return processLocales().userLcid; }
 
 LCID ConvertDefaultLocale(LCID locale) {
   constexpr LCID systemDefault = 0x0800;
   constexpr LCID userDefault = 0x0400;
   if (locale == systemDefault) return GetSystemDefaultLCID();
   if (locale == userDefault || locale == 0) return GetUserDefaultLCID();
-  constexpr LCID sublanguageMask = 0xFC00;
-  if ((locale & 0xFFFF & sublanguageMask) != 0) return locale;  // already names a country
+  if ((locale & sublanguageMask) != 0) return locale;  // already names a country
   char name[ULOC_FULLNAME_CAPACITY] = {};
   UErrorCode status = U_ZERO_ERROR;
   uloc_getLocaleForLCID(locale, name, sizeof name, &status);
@@ -223,9 +221,9 @@ namespace testing {
 void setLocale(const char* posixLocale) {
   const std::lock_guard lock(localeMutex);
   if (posixLocale == nullptr) {
-    overrideLocale.reset();
+    resolvedLocales.reset();  // back to the environment at the next question
   } else {
-    overrideLocale = posixLocale;
+    resolvedLocales = resolve(posixLocale, posixLocale);
   }
 }
 }  // namespace testing
