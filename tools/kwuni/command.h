@@ -36,6 +36,9 @@ int fieldCommand(std::span<const std::string_view> args);
 // UTF-8 form of a terminated UTF-16 text; unpaired surrogates become U+FFFD.
 std::string toUtf8(const WCHAR* text);
 
+// Writes the UTF-8 form of a code point (one to four bytes) at p and returns the end.
+BYTE* putUtf8(char32_t c, BYTE* p);
+
 // The text as a JSON string literal, quotes included.
 std::string jsonString(std::string_view utf8);
 

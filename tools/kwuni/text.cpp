@@ -14,23 +14,29 @@ std::string toUtf8(const WCHAR* text) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    BYTE bytes[4];
+    out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(putUtf8(c, bytes) - bytes));
   }
   return out;
+}
+
+BYTE* putUtf8(char32_t c, BYTE* p) {
+  if (c < 0x80) {
+    *p++ = static_cast<BYTE>(c);
+  } else if (c < 0x800) {
+    *p++ = static_cast<BYTE>(0xC0 | c >> 6);
+    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *p++ = static_cast<BYTE>(0xE0 | c >> 12);
+    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
+    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
+  } else {
+    *p++ = static_cast<BYTE>(0xF0 | c >> 18);
+    *p++ = static_cast<BYTE>(0x80 | (c >> 12 & 0x3F));
+    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
+    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
+  }
+  return p;
 }
 
 std::string jsonString(std::string_view utf8) {

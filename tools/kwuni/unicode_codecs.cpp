@@ -120,17 +120,7 @@ class Utf8Encoder final : public CharacterEncoder {
                            [&] { return "unpaired surrogate " + codePoint(c) + " cannot be written in UTF-8"; });
         c = replacementCharacter;
       }
-      if (c < 0x800) {
-        *p++ = static_cast<BYTE>(0xC0 | c >> 6);
-      } else if (c < 0x10000) {
-        *p++ = static_cast<BYTE>(0xE0 | c >> 12);
-        *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-      } else {
-        *p++ = static_cast<BYTE>(0xF0 | c >> 18);
-        *p++ = static_cast<BYTE>(0x80 | (c >> 12 & 0x3F));
-        *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-      }
-      *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
+      p = putUtf8(c, p);
     }
     out.commit(static_cast<std::size_t>(p - begin));
   }
