@@ -20,25 +20,6 @@ std::string toUtf8(const WCHAR* text) {
   return out;
 }
 
-BYTE* putUtf8(char32_t c, BYTE* p) {
-  if (c < 0x80) {
-    *p++ = static_cast<BYTE>(c);
-  } else if (c < 0x800) {
-    *p++ = static_cast<BYTE>(0xC0 | c >> 6);
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *p++ = static_cast<BYTE>(0xE0 | c >> 12);
-    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  } else {
-    *p++ = static_cast<BYTE>(0xF0 | c >> 18);
-    *p++ = static_cast<BYTE>(0x80 | (c >> 12 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  }
-  return p;
-}
-
 std::string jsonString(std::string_view utf8) {
   std::string out = "\"";
   for (const char c : utf8) {
