@@ -1,6 +1,7 @@
 // The process-wide registry of loaded translation tables and the file-name rule that finds them.
 
 #include <kwuni/catalogue.h>
+#include <kwuni/dbcs.h>
 #include <kwuni/ebcdic.h>
 
 #include "platform/code_page_conversion.h"
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int maxPath = 260;  // the platform's path limit, terminator included
 constexpr WCHAR separator = u'/';
-
-bool isUnicodeCcsid(short ccsid) { return ccsid == 1200 || ccsid == 13488; }
 
 // Overwrites trailing occurrences of ch with terminators, at most limit of them when limit is
 // positive; returns how many went.
@@ -115,12 +114,12 @@ bool EBCDICTranscoders::hasTranscoder(short ccsid) {
 }
 
 WORD EBCDICTranscoders::EtoU(short ccsid, WORD code, bool* unmapped) {
-  if (isUnicodeCcsid(ccsid)) return code;
+  if (KW_IsUnicodeCodePage(ccsid)) return code;
   return instance().transcoder(ccsid).EtoU(code, unmapped);
 }
 
 WORD EBCDICTranscoders::UtoE(short ccsid, WORD ch, bool* unmapped) {
-  if (isUnicodeCcsid(ccsid)) return ch;
+  if (KW_IsUnicodeCodePage(ccsid)) return ch;
   return instance().transcoder(ccsid).UtoE(ch, unmapped);
 }
 

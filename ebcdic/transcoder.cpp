@@ -10,8 +10,8 @@
 #include "platform/fold.h"
 #include "platform/version.h"
 
-#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -53,11 +53,6 @@ WORD readWord(std::istream& stream) {
   return littleEndianWord(bytes);
 }
 
-int terminatedLength(const WCHAR* text) {
-  int n = 0;
-  while (text[n] != 0) ++n;
-  return n;
-}
 
 }  // namespace
 
@@ -127,7 +122,7 @@ int EBCDICTranscoder::convertEtoU(const BYTE* src, WCHAR* dst, int srcLen) const
 
 int EBCDICTranscoder::convertUtoE(const WCHAR* src, BYTE* dst, int srcLen) const {
   if (src == nullptr) return 0;
-  if (srcLen < 1) srcLen = terminatedLength(src);
+  if (srcLen < 1) srcLen = static_cast<int>(std::char_traits<WCHAR>::length(src));
 
   // Convert the precomposed form: e followed by a combining acute is the host's e-acute.
   std::vector<WCHAR> composed;
