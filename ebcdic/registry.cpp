@@ -4,6 +4,7 @@
 #include <kwuni/dbcs.h>
 #include <kwuni/ebcdic.h>
 
+#include "ebcdic/table_files.h"
 #include "platform/code_page_conversion.h"
 #include "platform/module.h"
 
@@ -70,6 +71,19 @@ std::string fileSystemPath(const std::u16string& path) {
 }
 
 }  // namespace
+
+}  // namespace velmora
+
+namespace kwuni {
+
+std::string tableFilePath(short ccsid) {
+  const std::u16string path = velmora::baseDirectory() + velmora::tableFileName(ccsid);
+  return path.size() < velmora::maxPath ? velmora::fileSystemPath(path) : std::string();
+}
+
+}  // namespace kwuni
+
+namespace velmora {
 
 EBCDICTranscoders& EBCDICTranscoders::instance() {
   static EBCDICTranscoders registry;

@@ -318,6 +318,36 @@ bool validArguments(const void* src, int srcLen, const void* dst, int dstLen) {
 
 }  // namespace
 
+CodePageShape DescribeCodePage(UINT codePage) {
+  CodePageShape shape;
+  const CodePage* page = findCodePage(codePage);
+  if (page == nullptr) return shape;
+  const Converter converter = openConverter(page->icuName);
+  if (!converter) return shape;
+  shape.known = true;
+  shape.maxCharSize = ucnv_getMaxCharSize(converter.get());
+  switch (ucnv_getType(converter.get())) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_US_ASCII:
+    case UCNV_UTF8:
+      break;
+    default:
+      shape.stateful = true;
+  }
+  if (shape.maxCharSize > 1 && !shape.stateful) {
+    UBool starters[256] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_getStarters(converter.get(), starters, &status);
+    if (U_SUCCESS(status)) {
+      for (int b = 0; b < 256; ++b) shape.leadByte[b] = starters[b] != 0;
+    }
+  }
+  return shape;
+}
+
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* src, int srcLen, LPWSTR dst,
                         int dstLen) {
   if (flags != 0 || !validArguments(src, srcLen, dst, dstLen)) return 0;

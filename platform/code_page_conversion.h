@@ -25,4 +25,16 @@ constexpr DWORD WC_ERR_INVALID_CHARS = 0x00000080;
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, char* dst, int dstLen,
                         const char* defaultChar, BOOL* usedDefault);
 
+// What a code page is like, for callers that convert it a piece at a time.
+struct CodePageShape {
+  bool known = false;     // MultiByteToWideChar converts it
+  bool stateful = false;  // a shift state carries from one character to the next (UTF-7, ISO-2022)
+  int maxCharSize = 1;    // bytes of its longest character
+  bool leadByte[256] = {};  // bytes that begin a character of several bytes
+};
+
+// The shape of a code page (CP_ACP and CP_OEMCP resolved); known is false for unknown numbers and
+// for the UTF-16 and UTF-32 forms.
+CodePageShape DescribeCodePage(UINT codePage);
+
 }  // namespace sys

@@ -149,6 +149,13 @@ void foldFrom(const UNormalizer2* normalizer, const UChar* src, int32_t start, i
   }
 }
 
+// Where the segment that holds the character at src[at] begins.
+int32_t segmentHolding(const UChar* src, int32_t at, int32_t length) {
+  int32_t end = at;
+  nextCodePoint(src, end, length);
+  return FoldSegmentStart(src, end);
+}
+
 int deliver(const UChar* folded, std::size_t length, LPWSTR dst, int dstLen) {
   if (length > INT_MAX) return 0;
   const int count = static_cast<int>(length);
@@ -174,6 +181,42 @@ bool FoldLeavesUnchanged(LPCWSTR src, int length) {
   return unorm2_spanQuickCheckYes(normalizer, src + i, rest, &status) == rest && U_SUCCESS(status);
 }
 
+int FoldUnchangedLength(LPCWSTR src, int length) {
+  if (src == nullptr || length <= 0) return 0;
+  int i = 0;
+  while (i < length && src[i] < 0x0300) ++i;
+  if (i == length) return length;
+  const UNormalizer2* normalizer = nfc();
+  if (normalizer == nullptr) return 0;
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t composed = i + unorm2_spanQuickCheckYes(normalizer, src + i, length - i, &status);
+  if (U_FAILURE(status)) return 0;
+  return composed == length ? length : segmentHolding(src, composed, length);
+}
+
+int FoldSegmentStart(LPCWSTR src, int end) {
+  const UNormalizer2* normalizer = nfc();
+  if (src == nullptr || end <= 0 || normalizer == nullptr) return 0;
+  int32_t start = end;
+  while (start > 0) {
+    if (opensSegment(describe(normalizer, previousCodePoint(src, start)))) break;
+  }
+  return start;
+}
+
+int FoldSegmentEnd(LPCWSTR src, int start, int length) {
+  const UNormalizer2* normalizer = nfc();
+  if (src == nullptr || start >= length || normalizer == nullptr) return length;
+  int32_t end = start;
+  nextCodePoint(src, end, length);
+  while (end < length) {
+    int32_t next = end;
+    if (opensSegment(describe(normalizer, nextCodePoint(src, next, length)))) break;
+    end = next;
+  }
+  return end;
+}
+
 int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen) {
   if (flags != MAP_PRECOMPOSED || src == nullptr || srcLen == 0 || srcLen < -1 || dstLen < 0 ||
       (dst == nullptr && dstLen > 0)) {
@@ -193,10 +236,7 @@ int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen) {
   if (composed == length) return deliver(src, size, dst, dstLen);
 
   // Fold from the start of the segment that holds the first character the scan stopped at.
-  int32_t start = composed;
-  while (start > 0) {
-    if (opensSegment(describe(normalizer, previousCodePoint(src, start)))) break;
-  }
+  const int32_t start = segmentHolding(src, composed, length);
   std::u16string folded(src, src + start);
   foldFrom(normalizer, src, start, length, folded);
   return deliver(folded.data(), folded.size(), dst, dstLen);

@@ -22,4 +22,18 @@ int FoldStringW(DWORD flags, LPCWSTR src, int srcLen, LPWSTR dst, int dstLen);
 // skip folding, which is the common case. length -1 means the terminated string.
 bool FoldLeavesUnchanged(LPCWSTR src, int length);
 
+// Folding works segment by segment: a segment is a character that never joins what precedes it,
+// followed by the characters that may join it. Text that arrives in pieces can be folded up to the
+// start of its last segment, which the next piece may still extend.
+
+// The length of the longest prefix of src[0, length) made of whole segments that fold to
+// themselves; length itself when every segment does.
+int FoldUnchangedLength(LPCWSTR src, int length);
+
+// Where the segment that holds the character ending at src[end - 1] begins.
+int FoldSegmentStart(LPCWSTR src, int end);
+
+// Where the segment that begins at src[start] ends, at most length.
+int FoldSegmentEnd(LPCWSTR src, int start, int length);
+
 }  // namespace sys

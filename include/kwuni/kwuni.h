@@ -7,3 +7,4 @@
 #include <kwuni/catalogue.h>
 #include <kwuni/ebcdic.h>
 #include <kwuni/dbcs.h>
+#include <kwuni/streaming.h>

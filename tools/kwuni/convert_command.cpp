@@ -1,14 +1,15 @@
 // kwuni convert -f FROM -t TO [-o OUTPUT] [--lines] [--record N] [--strict] [--stats] [FILE...]:
 // host data to and from Unicode, read and written a chunk at a time.
 
+#include <kwuni/streaming.h>
+
 #include "tools/kwuni/command.h"
-#include "tools/kwuni/encodings.h"
-#include "tools/kwuni/transcoding.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -59,7 +60,7 @@ constexpr const char* help =
 struct Options {
   std::string from, to;
   std::optional<std::string> output;
-  HostLayout layout;
+  kwuni::HostLayout layout;
   bool strict = false;
   bool stats = false;
   bool help = false;
@@ -113,9 +114,9 @@ Options parseOptions(std::span<const std::string_view> args) {
       o.output = value();
       if (o.output->empty()) throw UsageError("-o needs a file name");
     } else if (arg == "--record") {
-      o.layout.record = recordLength(value());
+      o.layout.recordLength = recordLength(value());
     } else if (arg == "--lines") {
-      o.layout.lines = flag();
+      o.layout.newLines = flag();
     } else if (arg == "--strict") {
       o.strict = flag();
     } else if (arg == "--stats") {
@@ -128,19 +129,20 @@ Options parseOptions(std::span<const std::string_view> args) {
   }
   if (o.help) return o;
   if (o.from.empty() || o.to.empty()) throw UsageError("convert needs -f FROM and -t TO");
-  if (o.layout.lines && o.layout.record != 0) throw UsageError("--lines and --record exclude each other");
+  if (o.layout.newLines && o.layout.recordLength != 0) throw UsageError("--lines and --record exclude each other");
   if (o.inputs.size() > mostInputs) throw UsageError("convert reads at most " + std::to_string(mostInputs) + " files");
   return o;
 }
 
-void checkLayout(const Options& o, const Encoding& from, const Encoding& to) {
-  const char* option = o.layout.lines ? "--lines" : o.layout.record != 0 ? "--record" : nullptr;
+void checkLayout(const Options& o, const kwuni::Encoding& from, const kwuni::Encoding& to) {
+  const char* option = o.layout.newLines ? "--lines" : o.layout.recordLength != 0 ? "--record" : nullptr;
   if (option == nullptr) return;
-  if (!from.host() && !to.host()) {
+  if (!from.isHost() && !to.isHost()) {
     throw UsageError(std::string(option) + " is for host data, but neither side is a CCSID");
   }
-  const bool unicodeHost = from.kind == Encoding::Kind::unicodeHost || to.kind == Encoding::Kind::unicodeHost;
-  if (unicodeHost && o.layout.record % 2 != 0) {
+  const auto unicodeHost = kwuni::Encoding::Kind::unicodeHost;
+  const bool anyUnicodeHost = from.kind() == unicodeHost || to.kind() == unicodeHost;
+  if (anyUnicodeHost && o.layout.recordLength % 2 != 0) {
     throw UsageError("records of CCSID 13488 hold whole UTF-16 code units: --record needs an even length");
   }
 }
@@ -242,47 +244,201 @@ class OutputFile {
   bool committed_ = false;
 };
 
-// Counts characters as the text passes, a surrogate pair as one even when a chunk splits it.
-class CharacterCount {
+// Buffered output to a file descriptor, for the converters to write in place.
+template <typename Unit>
+class FileSink final : public kwuni::Sink<Unit> {
  public:
-  void add(const std::u16string& units, Tally& tally) {
-    std::uint64_t n = units.size();
-    for (const char16_t u : units) {
-      if (isLowSurrogate(u) && afterHigh_) --n;
-      afterHigh_ = isHighSurrogate(u);
+  void writeTo(int fd, const std::string& name) {
+    fd_ = fd;
+    name_ = name;
+  }
+
+  Unit* reserve(std::size_t n) override {
+    if (used_ + n > buffer_.size()) {
+      flush();
+      if (n > buffer_.size()) buffer_.resize(std::max(n, sinkCapacity));
     }
-    tally.converted(n);
+    return buffer_.data() + used_;
+  }
+  void commit(std::size_t n) override {
+    used_ += n;
+    if (used_ >= sinkCapacity) flush();
+  }
+
+  // Throws Failure when the system refuses the bytes.
+  void flush() {
+    std::size_t done = 0;
+    while (done < used_) {
+      const ssize_t n = ::write(fd_, buffer_.data() + done, used_ - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw Failure(name_ + ": cannot write: " + std::strerror(errno));
+      done += static_cast<std::size_t>(n);
+    }
+    used_ = 0;
   }
 
  private:
-  bool afterHigh_ = false;
+  static constexpr std::size_t sinkCapacity = std::size_t{1} << 20;
+  int fd_ = STDOUT_FILENO;
+  std::string name_ = "standard output";
+  std::vector<Unit> buffer_ = std::vector<Unit>(sinkCapacity);
+  std::size_t used_ = 0;
 };
 
-// Decodes one input a chunk at a time and hands the text to the encoder. A chunk begins with
-// the bytes the previous one left unused, after one byte of room that a decoder may use.
-void convertInput(Input& in, Decoder& decoder, Encoder& encoder, Tally& tally, ByteSink& out, CharacterCount* count) {
-  tally.beginInput(in.name());
-  encoder.beginInput();
-  const Position start = positionOf(tally.inputIndex(), 0);
-  std::vector<BYTE> buffer(1 + chunkSize);
-  std::uint64_t offset = 0;  // of the first byte after the room
-  std::size_t held = 0;
-  Text text;
-  for (bool last = false; !last;) {
-    if (buffer.size() < 1 + held + chunkSize) buffer.resize(1 + held + chunkSize);
-    BYTE* data = buffer.data() + 1;
-    const std::size_t got = in.read(data + held, chunkSize);
-    last = got < chunkSize;
-    const std::size_t length = held + got;
-    const std::size_t used = decoder.decode(data, length, start + offset, last, text);
-    if (count != nullptr) count->add(text.units, tally);
-    encoder.encode(text, out);
-    text.clear();
-    held = length - used;
-    std::memmove(data, data + used, held);
-    offset += used;
+// The inputs by name, and where each begins in the stream of an encoder that reads them all.
+class Inputs {
+ public:
+  void begin(std::string name, std::uint64_t offset, std::uint64_t lines) {
+    names_.push_back(std::move(name));
+    starts_.push_back({offset, lines});
   }
-}
+  std::size_t current() const { return names_.size() - 1; }
+  const std::string& name(std::size_t input) const { return names_[input]; }
+  // "NAME: offset N" of an offset in the current input's stream.
+  std::string where(std::uint64_t offset) const { return names_.back() + ": offset " + std::to_string(offset); }
+  // The same of an offset in the encoder's stream.
+  std::string whereInStream(std::uint64_t offset) const {
+    std::size_t input = starts_.size() - 1;
+    while (input > 0 && starts_[input].offset > offset) --input;
+    return names_[input] + ": offset " + std::to_string(offset - starts_[input].offset);
+  }
+  std::uint64_t linesBefore() const { return starts_.back().lines; }
+
+ private:
+  struct Start {
+    std::uint64_t offset;
+    std::uint64_t lines;
+  };
+  std::vector<std::string> names_;
+  std::vector<Start> starts_;
+};
+
+// Offsets of the text between a decoder and an encoder: the input's number in the high 16 bits,
+// the byte offset in it below.
+constexpr int inputShift = 48;
+constexpr std::uint64_t offsetMask = (std::uint64_t{1} << inputShift) - 1;
+
+// Reads each input a chunk at a time and converts it: decoded straight into UTF-8, encoded
+// straight from UTF-8, or decoded into UTF-16 that an encoder writes.
+class Conversion {
+ public:
+  // Throws ConversionError when a translation table cannot be loaded.
+  Conversion(const kwuni::Encoding& from, const kwuni::Encoding& to, const kwuni::ConversionOptions& options)
+      : strict_(options.stopAtUnmapped) {
+    if (to.kind() != Kind::utf8) encoder_.emplace(to, options);
+    if (from.kind() != Kind::utf8 || to.kind() == Kind::utf8) decoder_.emplace(from, options);
+  }
+
+  void writeTo(int fd, const std::string& name) {
+    text_.writeTo(fd, name);
+    bytes_.writeTo(fd, name);
+  }
+
+  void convert(Input& in) {
+    inputs_.begin(in.name(), encoder_ && !decoder_ ? encoder_->offset() : 0, encoder_ ? encoder_->lines() : 0);
+    std::vector<BYTE> buffer(chunkSize);
+    for (bool last = false; !last;) {
+      const std::size_t got = in.read(buffer.data(), chunkSize);
+      last = got < chunkSize;
+      const std::span<const BYTE> chunk(buffer.data(), got);
+      guarded([&] {
+        if (!decoder_) return encodeUtf8(chunk);
+        if (!encoder_) return decodeToUtf8(chunk, last);
+        decodeAndEncode(chunk, last);
+      });
+    }
+  }
+
+  void finish() {
+    if (encoder_) {
+      guarded([&] {
+        if (decoder_) {
+          encoder_->encode(std::u16string_view(), bytes_, true);
+        } else {
+          encoder_->encode(std::string_view(), bytes_, true);
+        }
+        if (const auto& problem = encoder_->problem()) throw Failure(whereEncoded(*problem) + ": " + problem->description);
+      });
+    }
+    text_.flush();
+    bytes_.flush();
+  }
+
+  kwuni::Counts counts() const {
+    kwuni::Counts total = decoder_ ? decoder_->counts() : encoder_->counts();
+    if (decoder_ && encoder_) total.substitutions += encoder_->counts().substitutions;
+    return total;
+  }
+
+ private:
+  using Kind = kwuni::Encoding::Kind;
+
+  void decodeToUtf8(std::span<const BYTE> chunk, bool last) {
+    decoder_->decode(chunk, text_, last);
+    failOnDecoderProblem();
+  }
+
+  void encodeUtf8(std::span<const BYTE> chunk) {
+    encoder_->encode(std::string_view(reinterpret_cast<const char*>(chunk.data()), chunk.size()), bytes_, false);
+    if (const auto& problem = encoder_->problem()) throw Failure(whereEncoded(*problem) + ": " + problem->description);
+  }
+
+  void decodeAndEncode(std::span<const BYTE> chunk, bool last) {
+    units_.clear();
+    offsets_.clear();
+    kwuni::AppendTo<std::u16string> text(units_);
+    decoder_->decode(chunk, text, last, strict_ ? &offsets_ : nullptr);
+    failOnDecoderProblem();
+    if (!strict_) {
+      encoder_->encode(std::u16string_view(units_), bytes_, false);
+      return;
+    }
+    const std::uint64_t tag = std::uint64_t{inputs_.current()} << inputShift;
+    for (auto& offset : offsets_) offset |= tag;
+    const std::uint64_t end = tag | (decoder_->offset() - decoder_->held().size());
+    encoder_->encode(std::u16string_view(units_), offsets_, end, bytes_, false);
+    if (const auto& problem = encoder_->problem()) throw Failure(whereEncoded(*problem) + ": " + problem->description);
+  }
+
+  void failOnDecoderProblem() const {
+    if (const auto& problem = decoder_->problem()) {
+      throw Failure(inputs_.where(problem->offset) + ": " + problem->description);
+    }
+  }
+
+  std::string whereEncoded(const kwuni::Problem& problem) const {
+    if (!decoder_) return inputs_.whereInStream(problem.offset);
+    const auto input = static_cast<std::size_t>(problem.offset >> inputShift);
+    return inputs_.name(input) + ": offset " + std::to_string(problem.offset & offsetMask);
+  }
+
+  // The library's errors, told as the tool tells them.
+  template <typename Step>
+  void guarded(Step step) {
+    const std::string& name = inputs_.name(inputs_.current());
+    try {
+      step();
+    } catch (const kwuni::RecordOverflow& e) {
+      const std::uint64_t line = e.line - inputs_.linesBefore();
+      const std::string needs = e.needed == 0 ? "more than the record length " + std::to_string(e.recordLength) +
+                                                    " bytes"
+                                              : std::to_string(e.needed) + " bytes, more than the record length " +
+                                                    std::to_string(e.recordLength);
+      throw Failure(name + ": line " + std::to_string(line) + " needs " + needs);
+    } catch (const kwuni::ConversionError& e) {
+      throw Failure(name + ": " + e.what());
+    }
+  }
+
+  bool strict_;
+  std::optional<kwuni::Decoder> decoder_;
+  std::optional<kwuni::Encoder> encoder_;
+  FileSink<char> text_;
+  FileSink<BYTE> bytes_;
+  Inputs inputs_;
+  std::u16string units_;
+  std::vector<std::uint64_t> offsets_;
+};
 
 }  // namespace
 
@@ -292,30 +448,40 @@ int convertCommand(std::span<const std::string_view> args) {
     std::fputs(help, stdout);
     return exitOk;
   }
-  const Encoding from = parseEncoding(o.from);
-  const Encoding to = parseEncoding(o.to);
+  const auto encoding = [](const std::string& name) {
+    try {
+      return kwuni::Encoding(name);
+    } catch (const kwuni::UnknownEncoding& e) {
+      throw Failure(e.what());
+    }
+  };
+  const kwuni::Encoding from = encoding(o.from);
+  const kwuni::Encoding to = encoding(o.to);
   checkLayout(o, from, to);
 
-  Tally tally(o.strict, o.stats);
-  const auto decoder = makeDecoder(from, o.layout, tally);
-  const auto encoder = makeEncoder(to, o.layout, tally);
+  std::optional<Conversion> conversion;
+  try {
+    conversion.emplace(from, to, kwuni::ConversionOptions{o.layout, o.strict});
+  } catch (const kwuni::ConversionError& e) {
+    throw Failure(e.what());
+  }
   std::optional<OutputFile> file;
-  if (o.output) file.emplace(*o.output);
-  ByteSink sink(file ? file->fd() : STDOUT_FILENO, file ? *o.output : "standard output");
-  CharacterCount count;
-
+  if (o.output) {
+    file.emplace(*o.output);
+    conversion->writeTo(file->fd(), *o.output);
+  }
   const std::vector<std::string> inputs = o.inputs.empty() ? std::vector<std::string>{"-"} : o.inputs;
   for (const auto& name : inputs) {
     Input in(name);
-    convertInput(in, *decoder, *encoder, tally, sink, o.stats ? &count : nullptr);
+    conversion->convert(in);
   }
-  encoder->finish(sink);
-  sink.flush();
+  conversion->finish();
   if (file) file->commit();
   if (o.stats) {
+    const kwuni::Counts counts = conversion->counts();
     std::fprintf(stderr, "kwuni: %llu characters converted, %llu substituted\n",
-                 static_cast<unsigned long long>(tally.characters()),
-                 static_cast<unsigned long long>(tally.substitutions()));
+                 static_cast<unsigned long long>(counts.characters),
+                 static_cast<unsigned long long>(counts.substitutions));
   }
   return exitOk;
 }

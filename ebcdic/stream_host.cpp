@@ -1,0 +1,459 @@
+// Host data: an EBCDIC CCSID, single-byte or mixed (shift-out 0x0E and shift-in 0x0F bracket runs
+// of double-byte characters), or CCSID 13488 (UTF-16, big-endian); plain, with host new-lines, or
+// in fixed-length records.
+//
+// Reading, the shift state goes on from piece to piece, and a double-byte character cut after its
+// lead byte waits for the next piece. Writing, a double-byte run goes on from one piece into the
+// next and is closed at the end of the stream and of each record, so that every record is
+// balanced. Every host code is kept exact (0xFF included), and unmapped codes take the
+// substitutes of the single lookups.
+
+#include "ebcdic/stream_codecs.h"
+
+#include "ebcdic/substitutes.h"
+
+#include <kwuni/ebcdic.h>
+
+#include <array>
+#include <cstring>
+
+namespace kwuni {
+
+RecordOverflow::RecordOverflow(std::uint64_t lineNumber, std::size_t bytesNeeded, std::size_t length)
+    : ConversionError("line " + std::to_string(lineNumber) + " needs " +
+                      (bytesNeeded == 0 ? "more than the record length " + std::to_string(length) + " bytes"
+                                        : std::to_string(bytesNeeded) + " bytes, more than the record length " +
+                                              std::to_string(length))),
+      line(lineNumber), needed(bytesNeeded), recordLength(length) {}
+
+namespace stream {
+namespace {
+
+constexpr BYTE shiftOut = 0x0E;
+constexpr BYTE shiftIn = 0x0F;
+constexpr BYTE ebcdicSpace = 0x40;
+constexpr BYTE hostNewLine = 0x15;
+constexpr WORD unmapped = 0xFFFF;
+constexpr char16_t nextLine = 0x0085;
+
+// One CCSID's data: the tables of an EBCDIC CCSID, none for 13488.
+struct HostForm {
+  explicit HostForm(const Encoding& of) : encoding(of) {
+    if (unicode()) return;
+    try {
+      const auto& table = velmora::EBCDICTranscoders::instance().transcoder(ccsid());
+      toUnicode = table.ebcdicToUnicodeTable();
+      toHost = table.unicodeToEbcdicTable();
+    } catch (const velmora::EBCDICTranscoderFileNotFound& e) {
+      throw ConversionError(encoding.label() + ": no translation table: cannot open " + e.fileName);
+    } catch (const velmora::EBCDICTranscoderFileCorrupt& e) {
+      throw ConversionError(encoding.label() + ": the translation table " + e.fileName + " is corrupt");
+    } catch (const std::runtime_error& e) {
+      throw ConversionError(encoding.label() + ": cannot load the translation table: " + e.what());
+    }
+    if (toUnicode[hostNewLine] != unmapped) newLine = toUnicode[hostNewLine];
+  }
+
+  short ccsid() const { return static_cast<short>(encoding.number()); }
+  bool unicode() const { return encoding.kind() == Encoding::Kind::unicodeHost; }
+  bool mixed() const { return encoding.mixed(); }
+
+  Encoding encoding;
+  const WORD* toUnicode = nullptr;
+  const WORD* toHost = nullptr;
+  char16_t newLine = nextLine;  // what the host new-line 0x15 reads as
+};
+
+void checkLayout(const HostForm& form, const HostLayout& layout) {
+  if (form.unicode() && layout.recordLength % 2 != 0) {
+    throw ConversionError("records of CCSID 13488 hold whole UTF-16 code units: the record length must be even");
+  }
+}
+
+// ---- Reading ----------------------------------------------------------------------------------
+
+class HostDecoding final : public DecodingCodec {
+ public:
+  HostDecoding(const Encoding& encoding, const HostLayout& layout, Watch& watch)
+      : form_(encoding), layout_(layout), watch_(watch) {
+    checkLayout(form_, layout_);
+    if (form_.unicode()) return;
+    // The single bytes with their substitutes in place, as UTF-16 and as UTF-8 (the bytes in the
+    // low three bytes, their count in the top one); 0 marks an unmapped byte in both.
+    const WCHAR substitute = unicodeSubstitute(form_.mixed(), false);
+    for (unsigned b = 0; b < 256; ++b) {
+      WORD u = form_.toUnicode[b];
+      unmappedByte_[b] = u == unmapped;
+      if (u == unmapped) u = substitute;
+      if (layout_.newLines && u == form_.newLine) u = lineFeed;
+      single_[b] = u;
+      char bytes[4] = {};
+      const auto n = static_cast<std::uint32_t>(putUtf8(u, bytes) - bytes);
+      std::uint32_t packed = 0;
+      std::memcpy(&packed, bytes, 3);
+      utf8_[b] = unmappedByte_[b] ? 0 : packed | n << 24;
+    }
+  }
+
+  std::size_t decode(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, TextOut& out) override {
+    if (layout_.recordLength == 0) {
+      const std::size_t used = decodeData(bytes, length, start, last, "input", out);
+      if (last && !watch_.problem) shifted_ = false;  // the next stream starts unshifted
+      return used;
+    }
+    std::size_t used = 0;
+    while (length - used >= layout_.recordLength || (last && used < length)) {
+      const std::size_t n = std::min(layout_.recordLength, length - used);
+      shifted_ = false;  // each record starts unshifted
+      const std::size_t content = contentLength(bytes + used, n);
+      const std::size_t done = decodeData(bytes + used, content, start + used, true, "record", out);
+      if (watch_.problem && done < content) return used + done;
+      out.put(lineFeed, start + used + n);
+      ++watch_.counts.characters;
+      used += n;
+      if (watch_.problem) return used;
+    }
+    shifted_ = false;
+    return used;
+  }
+
+  std::size_t completion() const override { return layout_.recordLength == 0 ? 2 : layout_.recordLength; }
+  std::size_t mostUnits(std::size_t length) const override {
+    return length + 2 + (layout_.recordLength == 0 ? 0 : length / layout_.recordLength);
+  }
+
+ private:
+  std::size_t decodeData(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, const char* unit,
+                         TextOut& out) {
+    if (form_.unicode()) {
+      const char16_t newLine = layout_.newLines ? form_.newLine : 0;
+      return decodeUtf16(bytes, length, start, last, true, out, watch_, newLine, lineFeed);
+    }
+    if (!form_.mixed()) return decodeSingleBytes(bytes, length, start, out);
+    return decodeMixed(bytes, length, start, last, unit, out);
+  }
+
+  // Single bytes up to the end; stops only at an unmapped byte in stop mode.
+  std::size_t decodeSingleBytes(const BYTE* bytes, std::size_t length, std::uint64_t start, TextOut& out) {
+    std::size_t i = 0;
+    while (i < length) {
+      i += convertMapped(bytes + i, length - i, start + i, out);
+      if (i == length) break;
+      if (!reportUnmapped(start + i, bytes[i], false)) return i + 1;
+      out.put(single_[bytes[i]], start + i);
+      ++watch_.counts.characters;
+      ++i;
+    }
+    return length;
+  }
+
+  // Converts single bytes up to the first unmapped one; returns how many.
+  std::size_t convertMapped(const BYTE* bytes, std::size_t length, std::uint64_t start, TextOut& out) {
+    std::size_t i = 0;
+    if (out.utf8()) {
+      char* const begin = out.bytes();
+      char* p = begin;
+      for (; i < length; ++i) {
+        const std::uint32_t packed = utf8_[bytes[i]];
+        if (packed == 0) break;
+        std::memcpy(p, &packed, 4);  // the room holds three bytes a unit, and one unit more
+        p += packed >> 24;
+      }
+      out.advance(static_cast<std::size_t>(p - begin));
+    } else {
+      char16_t* units = out.units();
+      for (; i < length && !unmappedByte_[bytes[i]]; ++i) units[i] = single_[bytes[i]];
+      out.advance(i);
+      out.locate(i, start, 1);
+    }
+    watch_.counts.characters += i;
+    return i;
+  }
+
+  std::size_t decodeMixed(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, const char* unit,
+                          TextOut& out) {
+    std::size_t i = 0;
+    while (i < length) {
+      if (!shifted_) {
+        const void* found = std::memchr(bytes + i, shiftOut, length - i);
+        const std::size_t end = found == nullptr ? length : static_cast<std::size_t>(static_cast<const BYTE*>(found) - bytes);
+        const std::size_t done = decodeSingleBytes(bytes + i, end - i, start + i, out);
+        if (done < end - i) return i + done;  // stopped
+        i = end;
+        if (i < length) {
+          shifted_ = true;
+          ++i;
+        }
+        continue;
+      }
+      const BYTE b = bytes[i];
+      if (b == shiftIn) {
+        shifted_ = false;
+        ++i;
+        continue;
+      }
+      if (b == shiftOut) {  // a further shift-out changes nothing
+        ++i;
+        continue;
+      }
+      if (i + 1 == length) {
+        if (!last) return i;  // the next piece brings its second byte
+        ++watch_.counts.characters;
+        if (!watch_.unmapped(start + i, 1, [&] {
+              return "double-byte character " + hexByte(b) + " cut off by the end of the " + unit;
+            })) {
+          return length;
+        }
+        out.put(unicodeSubstitute(true, true), start + i);
+        return length;
+      }
+      const auto code = static_cast<WORD>(b << 8 | bytes[i + 1]);
+      WORD u = form_.toUnicode[code];
+      ++watch_.counts.characters;
+      if (u == unmapped) {
+        if (!reportUnmapped(start + i, code, true)) return i + 2;
+        u = unicodeSubstitute(true, true);
+      }
+      out.put(u, start + i);
+      i += 2;
+    }
+    return length;
+  }
+
+  bool reportUnmapped(std::uint64_t at, WORD code, bool doubleByte) {
+    return watch_.unmapped(at, doubleByte ? 2 : 1, [&] {
+      if (!doubleByte && code == shiftIn && form_.mixed()) return std::string("shift-in 0x0F outside a double-byte run");
+      char text[8];
+      std::snprintf(text, sizeof text, "0x%04X", code);
+      return (doubleByte ? std::string("double-byte code ") + text : "byte " + hexByte(code)) + " has no mapping in " +
+             form_.encoding.label();
+    });
+  }
+
+  // The length of a record without its trailing single-byte spaces; shift bytes after the last
+  // character are kept, so that a record's runs stay as they were.
+  std::size_t contentLength(const BYTE* bytes, std::size_t length) const {
+    if (form_.unicode()) {
+      while (length >= 2 && length % 2 == 0 && bytes[length - 2] == 0 && bytes[length - 1] == 0x20) length -= 2;
+      return length;
+    }
+    if (!form_.mixed()) {
+      while (length > 0 && bytes[length - 1] == ebcdicSpace) --length;
+      return length;
+    }
+    std::size_t end = 0;  // after the last character that is not a single-byte space
+    bool shifted = false;
+    for (std::size_t i = 0; i < length;) {
+      const BYTE b = bytes[i];
+      if (b == shiftOut || (b == shiftIn && shifted)) {
+        shifted = b == shiftOut;
+        ++i;
+      } else if (!shifted) {
+        if (b != ebcdicSpace) end = i + 1;
+        ++i;
+      } else if (i + 1 < length) {
+        end = i + 2;
+        i += 2;
+      } else {
+        return length;  // a double-byte character cut by the record's end
+      }
+    }
+    std::size_t i = length;
+    while (i > end && bytes[i - 1] == ebcdicSpace) --i;
+    return i;
+  }
+
+  HostForm form_;
+  HostLayout layout_;
+  Watch& watch_;
+  bool shifted_ = false;
+  std::array<char16_t, 256> single_{};
+  std::array<bool, 256> unmappedByte_{};
+  std::array<std::uint32_t, 256> utf8_{};
+};
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+class HostEncoding final : public EncodingCodec {
+ public:
+  HostEncoding(const Encoding& encoding, const HostLayout& layout, Watch& watch)
+      : form_(encoding), layout_(layout), watch_(watch), substitute_(static_cast<BYTE>(hostSubstitute(form_.ccsid()))) {
+    checkLayout(form_, layout_);
+  }
+
+  std::size_t encode(const Units& text, bool last, Sink<BYTE>& out) override {
+    if (layout_.recordLength != 0) return writeRecords(text, last, out);
+    std::size_t ready = composer::ready(text.data, text.size, last);
+    if (layout_.newLines && !last && ready > 0 && text.data[ready - 1] == carriageReturn) --ready;  // LF may follow
+    const std::size_t used = writeText(text.part(0, ready), out);
+    if (last && used == text.size) closeRun(out);
+    return used;
+  }
+
+  std::size_t completion() const override { return layout_.recordLength == 0 ? 64 : 3 * layout_.recordLength; }
+  std::uint64_t lines() const override { return lines_; }
+
+ private:
+  // Writes the text as a stream; returns the units used (fewer only when it stops).
+  std::size_t writeText(const Units& text, Sink<BYTE>& out) {
+    const auto writePiece = [&](const Units& piece) { return write(piece, out); };
+    const std::size_t count = text.size;
+    if (!layout_.newLines) return composer::run(text, writePiece) ? count : text.before(resume());
+    // LF and CR LF become the host new-line before anything composes.
+    lineText_.clear();
+    lineOffsets_.clear();
+    for (std::size_t r = 0; r < count; ++r) {
+      char16_t u = text.data[r];
+      if (u == carriageReturn && r + 1 < text.size && text.data[r + 1] == lineFeed) continue;
+      if (u == lineFeed) u = form_.newLine;
+      lineText_.push_back(u);
+      lineOffsets_.push_back(text.at(r));
+    }
+    const Units mapped{lineText_.data(), lineText_.size(), lineOffsets_.data(), 0, text.at(count)};
+    return composer::run(mapped, writePiece) ? count : text.before(resume());
+  }
+
+  // Where the character a stop was at ends.
+  std::uint64_t resume() const { return watch_.problem->offset + watch_.problem->length; }
+
+  // Writes the units of one piece; false when it stops.
+  bool write(const Units& piece, Sink<BYTE>& out) {
+    const std::size_t n = piece.size;
+    if (n == 0) return true;
+    BYTE* const begin = out.reserve(form_.unicode() ? 2 * n : 3 * n + 1);
+    BYTE* p = begin;
+    std::size_t i = 0;
+    bool go = true;
+    if (form_.unicode()) {
+      for (; i < n; ++i) {
+        *p++ = static_cast<BYTE>(piece.data[i] >> 8);
+        *p++ = static_cast<BYTE>(piece.data[i]);
+        if (!isLowSurrogate(piece.data[i]) || i == 0 || !isHighSurrogate(piece.data[i - 1])) ++watch_.counts.characters;
+      }
+    } else {
+      while (i < n) {
+        if (!form_.mixed()) {
+          // The run of characters with a single-byte code.
+          const std::size_t from = i;
+          for (; i < n; ++i) {
+            const WORD code = form_.toHost[piece.data[i]];
+            if (code > 0xFF) break;
+            *p++ = static_cast<BYTE>(code);
+          }
+          watch_.counts.characters += i - from;
+          if (i == n) break;
+        }
+        const char16_t u = piece.data[i];
+        const WORD code = form_.toHost[u];
+        ++watch_.counts.characters;
+        if (code != unmapped) {
+          p = putCode(code, p);
+          ++i;
+          continue;
+        }
+        std::size_t length = 1;
+        char32_t c = u;
+        if (isHighSurrogate(u) && i + 1 < n && isLowSurrogate(piece.data[i + 1]) &&
+            form_.toHost[piece.data[i + 1]] == unmapped) {
+          c = combine(u, piece.data[i + 1]);
+          length = 2;  // one character, one substitute
+        }
+        go = watch_.unmapped(piece.at(i), piece.at(i + length) - piece.at(i), [&] {
+          return (isSurrogate(c) ? "unpaired surrogate " : "") + codePoint(c) + " cannot be represented in " +
+                 form_.encoding.label();
+        });
+        i += length;
+        if (!go) break;
+        p = putCode(substitute_, p);
+      }
+    }
+    out.commit(static_cast<std::size_t>(p - begin));
+    return go;
+  }
+
+  // One host code, with the shift byte that its width needs.
+  BYTE* putCode(WORD code, BYTE* p) {
+    const bool twoBytes = code > 0xFF;
+    if (form_.mixed() && twoBytes != shifted_) {
+      *p++ = twoBytes ? shiftOut : shiftIn;
+      shifted_ = twoBytes;
+    }
+    if (twoBytes) *p++ = static_cast<BYTE>(code >> 8);
+    *p++ = static_cast<BYTE>(code);
+    return p;
+  }
+
+  void closeRun(Sink<BYTE>& out) {
+    if (!shifted_) return;
+    *out.reserve(1) = shiftIn;
+    out.commit(1);
+    shifted_ = false;
+  }
+
+  // Each line ends at LF or CR LF and becomes one record; what follows the last LF waits for the
+  // rest of its line.
+  std::size_t writeRecords(const Units& text, bool last, Sink<BYTE>& out) {
+    std::size_t from = 0;
+    for (std::size_t lf = 0; lf < text.size; ++lf) {
+      if (text.data[lf] != lineFeed) continue;
+      const std::size_t end = lf > from && text.data[lf - 1] == carriageReturn ? lf - 1 : lf;
+      if (!writeRecord(text.part(from, end), out)) return text.before(resume());
+      from = lf + 1;
+    }
+    if (last) {
+      if (from < text.size && !writeRecord(text.part(from, text.size), out)) return text.before(resume());
+      return text.size;
+    }
+    // Every character takes at least one byte: a line can be too long before it ends.
+    std::size_t pending = text.size - from;
+    if (pending > 0 && text.data[text.size - 1] == carriageReturn) --pending;
+    if (pending * (form_.unicode() ? 2 : 1) > layout_.recordLength) {
+      throw RecordOverflow(lines_ + 1, 0, layout_.recordLength);
+    }
+    return from;
+  }
+
+  // Writes a line as one record padded with spaces, its run closed; false when it stops.
+  bool writeRecord(const Units& line, Sink<BYTE>& out) {
+    ++lines_;
+    record_.clear();
+    AppendTo<std::vector<BYTE>> bytes(record_);
+    shifted_ = false;
+    if (!composer::run(line, [&](const Units& piece) { return write(piece, bytes); })) return false;
+    closeRun(bytes);
+    const std::size_t record = layout_.recordLength;
+    if (record_.size() > record) throw RecordOverflow(lines_, record_.size(), record);
+    BYTE* p = out.reserve(record);
+    std::memcpy(p, record_.data(), record_.size());
+    if (form_.unicode()) {
+      for (std::size_t i = record_.size(); i + 1 < record; i += 2) p[i] = 0, p[i + 1] = 0x20;
+    } else {
+      std::memset(p + record_.size(), ebcdicSpace, record - record_.size());
+    }
+    out.commit(record);
+    return true;
+  }
+
+  HostForm form_;
+  HostLayout layout_;
+  Watch& watch_;
+  BYTE substitute_;
+  bool shifted_ = false;    // the bytes written so far end inside a double-byte run
+  std::uint64_t lines_ = 0;  // lines written as records
+  std::u16string lineText_;
+  std::vector<std::uint64_t> lineOffsets_;
+  std::vector<BYTE> record_;
+};
+
+}  // namespace
+
+std::unique_ptr<DecodingCodec> makeHostDecoding(const Encoding& encoding, const HostLayout& layout, Watch& watch) {
+  return std::make_unique<HostDecoding>(encoding, layout, watch);
+}
+
+std::unique_ptr<EncodingCodec> makeHostEncoding(const Encoding& encoding, const HostLayout& layout, Watch& watch) {
+  return std::make_unique<HostEncoding>(encoding, layout, watch);
+}
+
+}  // namespace stream
+}  // namespace kwuni
