@@ -50,8 +50,13 @@ class Utf8Decoding final : public DecodingCodec {
   explicit Utf8Decoding(Watch& watch) : watch_(watch) {}
 
   std::size_t decode(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, TextOut& out) override {
+    const bool plainUtf16 = !out.utf8() && !out.locating();
     std::size_t i = 0;
     while (i < length) {
+      if (plainUtf16) {
+        i = convertWellFormed(bytes, i, length, out);
+        if (i == length) break;
+      }
       if (bytes[i] < 0x80) {
         const std::size_t run = asciiRun(bytes + i, length - i);
         if (out.utf8()) {
@@ -115,6 +120,43 @@ class Utf8Decoding final : public DecodingCodec {
   }
 
  private:
+  // Converts the well-formed, complete sequences from bytes[i] on into UTF-16, up to the first
+  // that is not; returns where it stopped.
+  std::size_t convertWellFormed(const BYTE* bytes, std::size_t i, std::size_t length, TextOut& out) {
+    char16_t* const begin = out.units();
+    char16_t* p = begin;
+    while (i < length) {
+      const BYTE lead = bytes[i];
+      if (lead < 0x80) {
+        if (i + 8 <= length) {
+          std::uint64_t word;
+          std::memcpy(&word, bytes + i, 8);
+          if ((word & highBits) == 0) {
+            for (std::size_t k = 0; k < 8; ++k) p[k] = bytes[i + k];
+            p += 8;
+            i += 8;
+            continue;
+          }
+        }
+        *p++ = lead;
+        ++i;
+      } else if (lead >= 0xC2 && lead <= 0xDF && i + 1 < length && (bytes[i + 1] & 0xC0) == 0x80) {
+        *p++ = static_cast<char16_t>((lead & 0x1F) << 6 | (bytes[i + 1] & 0x3F));
+        i += 2;
+      } else if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
+                 (bytes[i + 2] & 0xC0) == 0x80) {
+        *p++ = static_cast<char16_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 | (bytes[i + 2] & 0x3F));
+        i += 3;
+      } else {
+        break;  // anything else takes the careful way
+      }
+    }
+    const auto n = static_cast<std::size_t>(p - begin);
+    out.advance(n);
+    watch_.counts.characters += n;
+    return i;
+  }
+
   Watch& watch_;
 };
 

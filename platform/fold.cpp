@@ -182,16 +182,30 @@ bool FoldLeavesUnchanged(LPCWSTR src, int length) {
 }
 
 int FoldUnchangedLength(LPCWSTR src, int length) {
-  if (src == nullptr || length <= 0) return 0;
-  int i = 0;
-  while (i < length && src[i] < 0x0300) ++i;
-  if (i == length) return length;
   const UNormalizer2* normalizer = nfc();
-  if (normalizer == nullptr) return 0;
-  UErrorCode status = U_ZERO_ERROR;
-  const int32_t composed = i + unorm2_spanQuickCheckYes(normalizer, src + i, length - i, &status);
-  if (U_FAILURE(status)) return 0;
-  return composed == length ? length : segmentHolding(src, composed, length);
+  if (src == nullptr || length <= 0 || normalizer == nullptr) return 0;
+  // Which BMP units may change in a fold or change what precedes them: the marks, the
+  // characters that NFC would replace, and the surrogates, whose characters are looked up whole.
+  static const std::vector<std::uint8_t> mayChange = [normalizer] {
+    std::vector<std::uint8_t> units(0x10000);
+    for (UChar32 c = 0; c < 0x10000; ++c) {
+      const CodePoint described = describe(normalizer, c);
+      units[static_cast<std::size_t>(c)] = (c >= 0xD800 && c <= 0xDFFF) || described.combiningClass != 0 ||
+                                           described.quickCheck != UNORM_YES;
+    }
+    return units;
+  }();
+  const std::uint8_t* const changes = mayChange.data();
+  int32_t i = 0;
+  while (i < length) {
+    while (i < length && changes[src[i]] == 0) ++i;
+    if (i == length) break;
+    int32_t next = i;
+    const CodePoint c = describe(normalizer, nextCodePoint(src, next, length));
+    if (c.combiningClass != 0 || c.quickCheck != UNORM_YES) return segmentHolding(src, i, length);
+    i = next;
+  }
+  return length;
 }
 
 int FoldSegmentStart(LPCWSTR src, int end) {
