@@ -3,6 +3,7 @@
 #include <kwuni/catalogue.h>
 #include <kwuni/dbcs.h>
 #include <kwuni/ebcdic.h>
+#include <kwuni/streaming.h>
 
 #include "ebcdic/table_files.h"
 #include "platform/code_page_conversion.h"
@@ -79,6 +80,14 @@ namespace kwuni {
 std::string tableFilePath(short ccsid) {
   const std::u16string path = velmora::baseDirectory() + velmora::tableFileName(ccsid);
   return path.size() < velmora::maxPath ? velmora::fileSystemPath(path) : std::string();
+}
+
+std::string tableDirectory() {
+  try {
+    return velmora::fileSystemPath(velmora::baseDirectory() + u"/Tables");
+  } catch (const std::runtime_error&) {
+    throw ConversionError("the base directory has no file-system form");
+  }
 }
 
 }  // namespace kwuni

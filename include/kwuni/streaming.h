@@ -256,4 +256,9 @@ class KWUNI_API Encoder {
 // The CCSIDs that have a translation table in the current base directory, ascending.
 KWUNI_API std::vector<int> availableHostCcsids();
 
+// The directory the registry reads translation tables from: Tables/ under the base directory
+// when one is set, else beside the library's own file. Throws ConversionError when the base
+// directory has no file-system form.
+KWUNI_API std::string tableDirectory();
+
 }  // namespace kwuni

@@ -2,7 +2,6 @@
 
 #include <kwuni/catalogue.h>
 
-#include "catalogue/code_page_rows.h"
 #include "tools/kwuni/command.h"
 
 #include <algorithm>
@@ -21,23 +20,48 @@ struct ListedRow {
   bool pseudo;
 };
 
-std::vector<ListedRow> rowsOf(std::string_view catalogue) {
-  using namespace kwuni::catalogue;
-  std::span<const CodePageRow> rows;
-  const WCHAR* (*describe)(int) = nullptr;
-  int pseudo = 0;
-  if (catalogue == "ansi") {
-    rows = ansiRows, describe = KW_GetACPDesc, pseudo = ansiPseudoCode;
-  } else if (catalogue == "oem") {
-    rows = oemRows, describe = KW_GetOEMCPDesc;
-  } else if (catalogue == "ccsid") {
-    rows = ccsidRows, describe = KW_GetECPDesc, pseudo = ccsidPseudoCode;
+// The GDI character sets of the code pages that mix single and double bytes.
+bool doubleByteCharset(int charset) {
+  return charset == SHIFTJIS_CHARSET || charset == HANGEUL_CHARSET || charset == JOHAB_CHARSET ||
+         charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+}
+
+struct Catalogue {
+  int (*enumerate)(EnumTextProc, long, unsigned long);
+  const WCHAR* (*describe)(int);
+  int (*charset)(int);
+};
+
+// The codes a catalogue offers, in its order.
+std::vector<int> codesOf(const Catalogue& catalogue, unsigned long flags) {
+  std::vector<int> codes;
+  catalogue.enumerate(
+      [](const WCHAR* key, long list) -> int {
+        reinterpret_cast<std::vector<int>*>(list)->push_back(KW_StringToCP(key));
+        return 1;
+      },
+      reinterpret_cast<long>(&codes), flags);
+  return codes;
+}
+
+std::vector<ListedRow> rowsOf(std::string_view name) {
+  Catalogue catalogue{};
+  if (name == "ansi") {
+    catalogue = {KW_EnumANSICodePages, KW_GetACPDesc, KW_TranslateACPInfo};
+  } else if (name == "oem") {
+    catalogue = {KW_EnumOEMCodePages, KW_GetOEMCPDesc, KW_TranslateOEMCPInfo};
+  } else if (name == "ccsid") {
+    catalogue = {KW_EnumEBCDICCodePages, KW_GetECPDesc, KW_TranslateECPInfo};
   } else {
-    throw UsageError("unknown catalogue '" + std::string(catalogue) + "' (expected ansi, oem or ccsid)");
+    throw UsageError("unknown catalogue '" + std::string(name) + "' (expected ansi, oem or ccsid)");
   }
+  const std::vector<int> offered = codesOf(catalogue, CP_SUPPORTED);
   std::vector<ListedRow> listed;
-  for (const auto& row : rows) {
-    listed.push_back({row.code, toUtf8(describe(row.code)), row.charset, row.isDbcs == 1, row.code == pseudo});
+  for (const int code : codesOf(catalogue, CP_SUPPORTED | KW_ENUM_SPECIAL)) {
+    const int charset = catalogue.charset(code);
+    const bool dbcs = name == "ccsid" ? KW_IsDbcsECP(code) == 1 : doubleByteCharset(charset);
+    const bool pseudo = std::find(offered.begin(), offered.end(), code) == offered.end();
+    listed.push_back({code, toUtf8(catalogue.describe(code)), charset, dbcs, pseudo});
   }
   return listed;
 }

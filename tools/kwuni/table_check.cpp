@@ -1,6 +1,6 @@
 #include "tools/kwuni/table_check.h"
 
-#include "catalogue/code_page_rows.h"
+#include <kwuni/catalogue.h>
 
 #include <charconv>
 #include <cstdint>
@@ -12,13 +12,6 @@ namespace {
 
 constexpr std::uint16_t leadByteMarker = 0xFFFE;
 constexpr std::uint16_t noMapping = 0xFFFF;
-
-const kwuni::catalogue::CodePageRow* catalogueRow(int ccsid) {
-  for (const auto& row : kwuni::catalogue::ccsidRows) {
-    if (row.code == ccsid) return &row;
-  }
-  return nullptr;
-}
 
 std::string hex(unsigned value) {
   char text[8];
@@ -68,10 +61,10 @@ std::optional<TableName> parseTableName(std::string_view fileName) {
       ccsid > std::numeric_limits<short>::max()) {
     return std::nullopt;
   }
-  const auto* row = catalogueRow(ccsid);
+  const bool catalogued = KW_IsECP(ccsid) != 0;
   // The library asks for E<n> exactly when n is catalogued, and for A<n> otherwise.
-  if ((letter == 'E') != (row != nullptr)) return std::nullopt;
-  return TableName{ccsid, row != nullptr, row != nullptr && row->isDbcs == 1};
+  if ((letter == 'E') != catalogued) return std::nullopt;
+  return TableName{ccsid, catalogued, catalogued && KW_IsDbcsECP(ccsid) == 1};
 }
 
 TableCheck checkTable(std::string_view fileName, std::span<const unsigned char> bytes) {

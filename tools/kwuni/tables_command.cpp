@@ -2,8 +2,8 @@
 // kwuni tables --check FILE: whether one table file loads, and what in it looks wrong.
 
 #include <kwuni/ebcdic.h>
+#include <kwuni/streaming.h>
 
-#include "platform/module.h"
 #include "tools/kwuni/command.h"
 #include "tools/kwuni/table_check.h"
 
@@ -23,22 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr DWORD pathLimit = 260;
-
 // Tables/ under the base directory when one is set, else beside the library's own file.
 std::string tablesDirectory() {
-  WCHAR buffer[pathLimit];
-  if (KW_GetUniBaseDirectory(buffer, pathLimit)) {
-    std::string base = toUtf8(buffer);
-    while (base.ends_with(' ')) base.pop_back();
-    while (base.ends_with('/')) base.pop_back();
-    return base + "/Tables";
+  try {
+    return kwuni::tableDirectory();
+  } catch (const kwuni::ConversionError& e) {
+    throw Failure(std::string("cannot tell where the tables lie: ") + e.what());
   }
-  const DWORD n = sys::GetModuleFileNameW(KW_GetKWUNI(), buffer, pathLimit);
-  if (n == 0 || n >= pathLimit) throw Failure("cannot tell where the kwuni library lies");
-  const std::string library = toUtf8(buffer);
-  const auto slash = library.find_last_of('/');
-  return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/Tables";
 }
 
 std::vector<unsigned char> readFile(const std::string& path) {
