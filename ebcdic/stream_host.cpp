@@ -186,6 +186,10 @@ class HostDecoding final : public DecodingCodec {
         }
         continue;
       }
+      if (!out.locating()) {
+        i = convertPairs(bytes, i, length, out);
+        if (i == length) break;
+      }
       const BYTE b = bytes[i];
       if (b == shiftIn) {
         shifted_ = false;
@@ -218,6 +222,33 @@ class HostDecoding final : public DecodingCodec {
       i += 2;
     }
     return length;
+  }
+
+  // Converts the mapped double-byte characters from bytes[i] on, up to a shift byte, an unmapped
+  // code or a lone last byte; returns where it stopped.
+  std::size_t convertPairs(const BYTE* bytes, std::size_t i, std::size_t length, TextOut& out) {
+    const WORD* const table = form_.toUnicode;
+    std::size_t n = 0;
+    if (out.utf8()) {
+      char* const begin = out.bytes();
+      char* p = begin;
+      for (; i + 1 < length && bytes[i] != shiftIn && bytes[i] != shiftOut; i += 2, ++n) {
+        const WORD u = table[bytes[i] << 8 | bytes[i + 1]];
+        if (u == unmapped) break;
+        p = putUtf8(u, p);
+      }
+      out.advance(static_cast<std::size_t>(p - begin));
+    } else {
+      char16_t* const units = out.units();
+      for (; i + 1 < length && bytes[i] != shiftIn && bytes[i] != shiftOut; i += 2, ++n) {
+        const WORD u = table[bytes[i] << 8 | bytes[i + 1]];
+        if (u == unmapped) break;
+        units[n] = u;
+      }
+      out.advance(n);
+    }
+    watch_.counts.characters += n;
+    return i;
   }
 
   bool reportUnmapped(std::uint64_t at, WORD code, bool doubleByte) {
