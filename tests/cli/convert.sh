@@ -90,6 +90,11 @@ utf8-overlong        | UTF-8    | UTF-16BE |                   | \xc0\x80       
 utf8-surrogate       | UTF-8    | UTF-16BE |                   | \xed\xa0\x80                            | \xff\xfd\xff\xfd\xff\xfd
 utf8-above-10ffff    | UTF-8    | UTF-16BE |                   | \xf4\x90\x80\x80                        | \xff\xfd\xff\xfd\xff\xfd\xff\xfd
 utf8-max             | UTF-8    | UTF-16BE |                   | \xf4\x8f\xbf\xbf                        | \xdb\xff\xdf\xff
+composed-to-37       | UTF-8    | 37       |                   | e\xcc\x81                               | \x51
+composed-to-930      | UTF-8    | 930      |                   | \xe3\x81\x8b\xe3\x82\x99               | \x0e\x44\xc0\x0f
+composes-with-none   | UTF-8    | 37       |                   | x\xcc\x81                               | \xa7\x6f
+angstrom-sign-kept   | UTF-8    | 37       |                   | \xe2\x84\xab                            | \x6f
+composed-to-cp1252   | UTF-8    | cp1252   |                   | e\xcc\x81                               | \xe9
 EOF
 
 # Failures: the status and a pattern of the one line on standard error.
@@ -157,6 +162,9 @@ printf '\xc3' >c.37
 converts files-and-stdin <(printf ACB) -f 37 -t UTF-8 a.37 - b.37 <c.37
 printf '\xc1\x0e\x45' >run1.930
 printf '\x62\x0f\xc2' >run2.930
+printf 'e' >e.txt
+printf '\xcc\x81' >acute.txt
+converts files-composed-across <(printf '\x51') -f UTF-8 -t 37 e.txt acute.txt
 converts files-decoded-apart <(printf 'A\xe3\x80\x80a B') -f 930 -t UTF-8 run1.930 run2.930
 
 # -o: written whole or not at all; an existing file keeps its contents and permissions.
