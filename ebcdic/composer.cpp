@@ -12,26 +12,37 @@ namespace {
 // segment start.
 constexpr std::size_t window = std::size_t{1} << 24;
 
-// The composed form of one segment, each unit placed where the source unit it keeps stood (a
-// composite where its base stood).
+// The composed form of one segment. Each unit it keeps stands where its source unit stood and
+// reaches to the next kept one, so that a composite covers the marks it took in; the marks that
+// stay are the later ones of their kind, so they are matched from the end. When the marks had to
+// be reordered, every unit stands for the whole segment.
 bool foldSegment(const Units& segment, const std::function<bool(const Units&)>& encode) {
   const int length = static_cast<int>(segment.size);
   std::u16string folded(segment.size, u'\0');
   const int n = sys::FoldStringW(sys::MAP_PRECOMPOSED, segment.data, length, folded.data(), length);
   if (n <= 0) return encode(segment);
   folded.resize(static_cast<std::size_t>(n));
-  std::vector<std::uint64_t> offsets(folded.size(), segment.at(0));
+  std::vector<std::size_t> source(folded.size(), 0);
   std::vector<bool> taken(segment.size, false);
-  for (std::size_t j = 1; j < folded.size(); ++j) {
-    for (std::size_t k = 1; k < segment.size; ++k) {
-      if (!taken[k] && segment.data[k] == folded[j]) {
-        taken[k] = true;
-        offsets[j] = segment.at(k);
-        break;
-      }
+  bool matched = true;
+  for (std::size_t j = folded.size(); j-- > 0;) {
+    std::size_t k = segment.size;
+    while (k-- > 0 && (taken[k] || segment.data[k] != folded[j])) {
+    }
+    if (k < segment.size) {
+      taken[k] = true;
+      source[j] = k;
+    } else {
+      matched = matched && j == 0;  // only the first unit may be a composite
     }
   }
-  return encode(Units{folded.data(), folded.size(), offsets.data(), 0, segment.end});
+  const bool inOrder = matched && std::adjacent_find(source.begin(), source.end(), std::greater_equal<>()) == source.end();
+  std::vector<std::uint64_t> offsets(folded.size()), ends(folded.size());
+  for (std::size_t j = 0; j < folded.size(); ++j) {
+    offsets[j] = inOrder ? segment.at(source[j]) : segment.at(0);
+    ends[j] = inOrder && j + 1 < folded.size() ? segment.at(source[j + 1]) : segment.end;
+  }
+  return encode(Units{folded.data(), folded.size(), offsets.data(), 0, segment.end, ends.data()});
 }
 
 }  // namespace

@@ -124,8 +124,10 @@ class CodePageEncoding final : public EncodingCodec {
   CodePageEncoding(const Encoding& encoding, Watch& watch)
       : codePage_(static_cast<unsigned>(encoding.number())), label_(encoding.label()), watch_(watch) {}
 
-  std::size_t encode(const Units& text, bool last, Sink<BYTE>& out) override {
-    const Units ready = text.part(0, composer::ready(text.data, text.size, last));
+  bool writesReplacementCharacter() const override { return representable(&replacementCharacter, 1); }
+
+  std::size_t encode(const Units& text, End end, Sink<BYTE>& out) override {
+    const Units ready = text.part(0, composer::ready(text.data, text.size, end != End::more));
     return composer::run(ready, [&](const Units& piece) { return write(piece, out); })
                ? ready.size
                : text.before(watch_.problem->offset + watch_.problem->length);
@@ -141,7 +143,7 @@ class CodePageEncoding final : public EncodingCodec {
       if (representable(piece.data + i, length)) continue;
       char32_t c = piece.data[i];
       if (length == 2) c = combine(piece.data[i], piece.data[i + 1]);
-      if (!watch_.unmapped(piece.at(i), piece.at(i + length) - piece.at(i),
+      if (!watch_.unmapped(piece.at(i), piece.spanOf(i, length),
                            [&] { return codePoint(c) + " cannot be represented in " + label_; })) {
         stop = i;
         break;
@@ -166,7 +168,7 @@ class CodePageEncoding final : public EncodingCodec {
   }
 
   // Whether the character comes back unchanged from a round trip through the code page.
-  bool representable(const char16_t* ch, std::size_t length) {
+  bool representable(const char16_t* ch, std::size_t length) const {
     if (length == 1 && known_[*ch] != unknown) return known_[*ch] == yes;
     char bytes[16];
     WCHAR back[4];
@@ -181,7 +183,7 @@ class CodePageEncoding final : public EncodingCodec {
   unsigned codePage_;
   std::string label_;
   Watch& watch_;
-  std::vector<Known> known_ = std::vector<Known>(0x10000, unknown);
+  mutable std::vector<Known> known_ = std::vector<Known>(0x10000, unknown);
 };
 
 }  // namespace

@@ -164,14 +164,22 @@ struct Units {
   std::size_t size;
   const std::uint64_t* offsets;  // null: a unit's offset is base + its index
   std::uint64_t base;
-  std::uint64_t end;  // the offset just after the last unit
+  std::uint64_t end;                      // the offset just after the last unit
+  const std::uint64_t* ends = nullptr;    // null: a unit ends where the next one stands
+
   std::uint64_t at(std::size_t i) const {
     if (i == size) return end;
     return offsets != nullptr ? offsets[i] : base + i;
   }
+  // Where the character of units [i, i + n) stands and how much of the stream it takes.
+  std::uint64_t spanOf(std::size_t i, std::size_t n) const {
+    const std::uint64_t last = ends != nullptr ? ends[i + n - 1] : at(i + n);
+    return last - at(i);
+  }
   // Units [from, to).
   Units part(std::size_t from, std::size_t to) const {
-    return {data + from, to - from, offsets != nullptr ? offsets + from : nullptr, base + from, at(to)};
+    return {data + from, to - from, offsets != nullptr ? offsets + from : nullptr, base + from, at(to),
+            ends != nullptr ? ends + from : nullptr};
   }
   // How many leading units stand before the offset.
   std::size_t before(std::uint64_t offset) const {
@@ -181,16 +189,24 @@ struct Units {
   }
 };
 
+// How far a text goes: more may follow and change its end; nothing that follows may change it
+// (a flush, or malformed input that breaks the text), though the stream goes on; or the stream
+// ends with it.
+enum class End { more, flush, last };
+
 class EncodingCodec {
  public:
   virtual ~EncodingCodec() = default;
-  // Encodes text[0, size); returns how many units it used. With `last` it uses them all unless
-  // it stops; without, it leaves what the next text may change.
-  virtual std::size_t encode(const Units& text, bool last, Sink<BYTE>& out) = 0;
+  // Encodes text[0, size); returns how many units it used. Unless it stops, it uses them all
+  // except, with End::more, what the next text may change (and, with End::flush, a partial record
+  // line, which it writes into the open record).
+  virtual std::size_t encode(const Units& text, End end, Sink<BYTE>& out) = 0;
   // How many more units usually finish what a piece leaves over.
   virtual std::size_t completion() const { return 64; }
   // Lines completed so far, for codecs that count them.
   virtual std::uint64_t lines() const { return 0; }
+  // Whether U+FFFD reaches the output as itself: if not, it is substituted (and counted) again.
+  virtual bool writesReplacementCharacter() const { return true; }
 };
 
 std::unique_ptr<DecodingCodec> makeHostDecoding(const Encoding& encoding, const HostLayout& layout, Watch& watch);

@@ -14,6 +14,7 @@
 
 #include <kwuni/ebcdic.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -98,22 +99,29 @@ class HostDecoding final : public DecodingCodec {
   std::size_t decode(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, TextOut& out) override {
     if (layout_.recordLength == 0) {
       const std::size_t used = decodeData(bytes, length, start, last, "input", out);
-      if (last && !watch_.problem) shifted_ = false;  // the next stream starts unshifted
+      if (last && used == length) shifted_ = false;  // the next stream starts unshifted
       return used;
     }
+    // A stop inside a record leaves the rest of it, at recordUsed_, to the next call.
     std::size_t used = 0;
-    while (length - used >= layout_.recordLength || (last && used < length)) {
-      const std::size_t n = std::min(layout_.recordLength, length - used);
-      shifted_ = false;  // each record starts unshifted
+    for (;;) {
+      const std::size_t rest = layout_.recordLength - recordUsed_;
+      if (length - used < rest && !(last && used < length)) break;
+      const std::size_t n = std::min(rest, length - used);
+      if (recordUsed_ == 0) shifted_ = false;  // each record starts unshifted
       const std::size_t content = contentLength(bytes + used, n);
       const std::size_t done = decodeData(bytes + used, content, start + used, true, "record", out);
-      if (watch_.problem && done < content) return used + done;
+      if (watch_.problem && done < content) {
+        recordUsed_ += done;
+        return used + done;
+      }
       out.put(lineFeed, start + used + n);
       ++watch_.counts.characters;
+      recordUsed_ = 0;
       used += n;
       if (watch_.problem) return used;
     }
-    shifted_ = false;
+    if (last && used == length) shifted_ = false;
     return used;
   }
 
@@ -178,7 +186,7 @@ class HostDecoding final : public DecodingCodec {
         const void* found = std::memchr(bytes + i, shiftOut, length - i);
         const std::size_t end = found == nullptr ? length : static_cast<std::size_t>(static_cast<const BYTE*>(found) - bytes);
         const std::size_t done = decodeSingleBytes(bytes + i, end - i, start + i, out);
-        if (done < end - i) return i + done;  // stopped
+        if (watch_.problem) return i + done;
         i = end;
         if (i < length) {
           shifted_ = true;
@@ -273,7 +281,7 @@ class HostDecoding final : public DecodingCodec {
       return length;
     }
     std::size_t end = 0;  // after the last character that is not a single-byte space
-    bool shifted = false;
+    bool shifted = shifted_;
     for (std::size_t i = 0; i < length;) {
       const BYTE b = bytes[i];
       if (b == shiftOut || (b == shiftIn && shifted)) {
@@ -298,6 +306,7 @@ class HostDecoding final : public DecodingCodec {
   HostLayout layout_;
   Watch& watch_;
   bool shifted_ = false;
+  std::size_t recordUsed_ = 0;  // bytes of the current record used before a stop
   std::array<char16_t, 256> single_{};
   std::array<bool, 256> unmappedByte_{};
   std::array<std::uint32_t, 256> utf8_{};
@@ -312,17 +321,20 @@ class HostEncoding final : public EncodingCodec {
     checkLayout(form_, layout_);
   }
 
-  std::size_t encode(const Units& text, bool last, Sink<BYTE>& out) override {
-    if (layout_.recordLength != 0) return writeRecords(text, last, out);
-    std::size_t ready = composer::ready(text.data, text.size, last);
-    if (layout_.newLines && !last && ready > 0 && text.data[ready - 1] == carriageReturn) --ready;  // LF may follow
+  std::size_t encode(const Units& text, End end, Sink<BYTE>& out) override {
+    if (layout_.recordLength != 0) return writeRecords(text, end, out);
+    std::size_t ready = composer::ready(text.data, text.size, end != End::more);
+    if (layout_.newLines && end == End::more && ready > 0 && text.data[ready - 1] == carriageReturn) --ready;  // LF may follow
     const std::size_t used = writeText(text.part(0, ready), out);
-    if (last && used == text.size) closeRun(out);
+    if (end == End::last && used == text.size && !watch_.problem) closeRun(out);
     return used;
   }
 
   std::size_t completion() const override { return layout_.recordLength == 0 ? 64 : 3 * layout_.recordLength; }
   std::uint64_t lines() const override { return lines_; }
+  bool writesReplacementCharacter() const override {
+    return form_.unicode() || form_.toHost[replacementCharacter] != unmapped;
+  }
 
  private:
   // Writes the text as a stream; returns the units used (fewer only when it stops).
@@ -389,7 +401,7 @@ class HostEncoding final : public EncodingCodec {
           c = combine(u, piece.data[i + 1]);
           length = 2;  // one character, one substitute
         }
-        go = watch_.unmapped(piece.at(i), piece.at(i + length) - piece.at(i), [&] {
+        go = watch_.unmapped(piece.at(i), piece.spanOf(i, length), [&] {
           return (isSurrogate(c) ? "unpaired surrogate " : "") + codePoint(c) + " cannot be represented in " +
                  form_.encoding.label();
         });
@@ -423,39 +435,55 @@ class HostEncoding final : public EncodingCodec {
 
   // Each line ends at LF or CR LF and becomes one record; what follows the last LF waits for the
   // rest of its line.
-  std::size_t writeRecords(const Units& text, bool last, Sink<BYTE>& out) {
+  std::size_t writeRecords(const Units& text, End end, Sink<BYTE>& out) {
     std::size_t from = 0;
     for (std::size_t lf = 0; lf < text.size; ++lf) {
       if (text.data[lf] != lineFeed) continue;
-      const std::size_t end = lf > from && text.data[lf - 1] == carriageReturn ? lf - 1 : lf;
-      if (!writeRecord(text.part(from, end), out)) return text.before(resume());
+      const std::size_t lineEnd = lf > from && text.data[lf - 1] == carriageReturn ? lf - 1 : lf;
+      if (!writeRecord(text.part(from, lineEnd), true, out)) return text.before(resume());
       from = lf + 1;
     }
-    if (last) {
-      if (from < text.size && !writeRecord(text.part(from, text.size), out)) return text.before(resume());
+    if (end == End::last) {
+      if (from < text.size && !writeRecord(text.part(from, text.size), true, out)) return text.before(resume());
       return text.size;
+    }
+    if (end == End::flush) {
+      std::size_t rest = text.size;
+      if (rest > from && text.data[rest - 1] == carriageReturn) --rest;  // LF may follow
+      if (rest > from && !writeRecord(text.part(from, rest), false, out)) return text.before(resume());
+      return rest;
     }
     // Every character takes at least one byte: a line can be too long before it ends.
     std::size_t pending = text.size - from;
     if (pending > 0 && text.data[text.size - 1] == carriageReturn) --pending;
-    if (pending * (form_.unicode() ? 2 : 1) > layout_.recordLength) {
+    if ((recordOpen_ ? record_.size() : 0) + pending * (form_.unicode() ? 2 : 1) > layout_.recordLength) {
       throw RecordOverflow(lines_ + 1, 0, layout_.recordLength);
     }
     return from;
   }
 
-  // Writes a line as one record padded with spaces, its run closed; false when it stops.
-  bool writeRecord(const Units& line, Sink<BYTE>& out) {
-    ++lines_;
-    record_.clear();
+  // Writes (a piece of) a line into the current record; a whole line ends it, its run closed and
+  // padded with spaces. A record left open, by a piece or by a stop (which returns false), goes
+  // on with the next line.
+  bool writeRecord(const Units& line, bool whole, Sink<BYTE>& out) {
+    if (!recordOpen_) {
+      ++lines_;
+      record_.clear();
+      shifted_ = false;
+    }
     AppendTo<std::vector<BYTE>> bytes(record_);
-    shifted_ = false;
+    recordOpen_ = true;
     if (!composer::run(line, [&](const Units& piece) { return write(piece, bytes); })) return false;
-    closeRun(bytes);
     const std::size_t record = layout_.recordLength;
+    if (!whole) {
+      if (record_.size() > record) throw RecordOverflow(lines_, 0, record);
+      return true;
+    }
+    recordOpen_ = false;
+    closeRun(bytes);
     if (record_.size() > record) throw RecordOverflow(lines_, record_.size(), record);
     BYTE* p = out.reserve(record);
-    std::memcpy(p, record_.data(), record_.size());
+    std::copy(record_.begin(), record_.end(), p);
     if (form_.unicode()) {
       for (std::size_t i = record_.size(); i + 1 < record; i += 2) p[i] = 0, p[i + 1] = 0x20;
     } else {
@@ -471,6 +499,7 @@ class HostEncoding final : public EncodingCodec {
   BYTE substitute_;
   bool shifted_ = false;    // the bytes written so far end inside a double-byte run
   std::uint64_t lines_ = 0;  // lines written as records
+  bool recordOpen_ = false;  // a stop left the current record half written
   std::u16string lineText_;
   std::vector<std::uint64_t> lineOffsets_;
   std::vector<BYTE> record_;

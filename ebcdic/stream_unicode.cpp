@@ -100,7 +100,7 @@ class Utf8Decoding final : public DecodingCodec {
       ++watch_.counts.characters;
       if (!complete) {
         const bool go = watch_.unmapped(start + i, j - i, [&] {
-          return j == length ? "UTF-8 sequence " + byteList(bytes + i, j - i) + " cut short by the end of the input"
+          return need > 0 && j == length ? "UTF-8 sequence " + byteList(bytes + i, j - i) + " cut short by the end of the input"
                              : "invalid UTF-8 " + byteList(bytes + i, j - i + (need == 0 ? 0 : 1));
         });
         if (!go) return j;
@@ -179,9 +179,9 @@ class Utf8Encoding final : public EncodingCodec {
  public:
   explicit Utf8Encoding(Watch& watch) : watch_(watch) {}
 
-  std::size_t encode(const Units& text, bool last, Sink<BYTE>& out) override {
+  std::size_t encode(const Units& text, End end, Sink<BYTE>& out) override {
     std::size_t count = text.size;
-    if (!last && count > 0 && isHighSurrogate(text.data[count - 1])) --count;  // its low half may follow
+    if (end == End::more && count > 0 && isHighSurrogate(text.data[count - 1])) --count;  // its low half may follow
     auto* const begin = reinterpret_cast<char*>(out.reserve(3 * count));
     char* p = begin;
     std::size_t i = 0;
@@ -196,7 +196,7 @@ class Utf8Encoding final : public EncodingCodec {
         c = combine(text.data[i], text.data[i + 1]);
         ++i;
       } else if (isSurrogate(c)) {
-        if (!watch_.unmapped(text.at(i), text.at(i + 1) - text.at(i), [&] {
+        if (!watch_.unmapped(text.at(i), text.spanOf(i, 1), [&] {
               return "unpaired surrogate " + codePoint(c) + " cannot be written in UTF-8";
             })) {
           ++i;
@@ -219,7 +219,7 @@ class Utf16Encoding final : public EncodingCodec {
  public:
   Utf16Encoding(bool bigEndian, Watch& watch) : bigEndian_(bigEndian), watch_(watch) {}
 
-  std::size_t encode(const Units& text, bool, Sink<BYTE>& out) override {
+  std::size_t encode(const Units& text, End, Sink<BYTE>& out) override {
     BYTE* p = out.reserve(2 * text.size);
     const std::size_t high = bigEndian_ ? 0 : 1;
     for (std::size_t i = 0; i < text.size; ++i) {
@@ -240,39 +240,33 @@ class Utf16Encoding final : public EncodingCodec {
 
 std::size_t decodeUtf16(const BYTE* bytes, std::size_t length, std::uint64_t start, bool last, bool bigEndian,
                         TextOut& out, Watch& watch, char16_t from, char16_t to) {
-  if (last && length % 2 != 0) {
-    throw ConversionError("odd length (" + std::to_string(start + length) +
-                          " bytes): UTF-16 data comes in pairs of bytes");
-  }
   const std::size_t count = length / 2;
   const std::size_t high = bigEndian ? 0 : 1;
   const auto unit = [&](std::size_t k) {
     const auto u = static_cast<char16_t>(bytes[2 * k + high] << 8 | bytes[2 * k + 1 - high]);
     return u == from && from != 0 ? to : u;
   };
-  std::size_t k = 0;
-  for (; k < count; ++k) {
+  for (std::size_t k = 0; k < count; ++k) {
     const char16_t u = unit(k);
     const std::uint64_t at = start + 2 * k;
+    if (isHighSurrogate(u) && k + 1 == count && !last) return 2 * k;  // its low half may follow
     ++watch.counts.characters;
     if (!isSurrogate(u)) {
       out.put(u, at);
-      continue;
-    }
-    if (isHighSurrogate(u) && k + 1 == count && !last) return 2 * k;  // its low half may follow
-    if (isHighSurrogate(u) && k + 1 < count && isLowSurrogate(unit(k + 1))) {
+    } else if (isHighSurrogate(u) && k + 1 < count && isLowSurrogate(unit(k + 1))) {
       out.putPair(u, unit(k + 1), at);
       ++k;
-      continue;
-    }
-    if (!out.utf8()) {
+    } else if (!out.utf8()) {
       out.putUnit(u, at);
-      continue;
-    }
-    if (!watch.unmapped(at, 2, [&] { return "unpaired surrogate " + codePoint(u) + " cannot be written in UTF-8"; })) {
+    } else if (watch.unmapped(at, 2, [&] { return "unpaired surrogate " + codePoint(u) + " cannot be written in UTF-8"; })) {
+      out.put(replacementCharacter, at);
+    } else {
       return 2 * k + 2;
     }
-    out.put(replacementCharacter, at);
+  }
+  if (last && length % 2 != 0) {
+    throw ConversionError("odd length (" + std::to_string(start + length) +
+                          " bytes): UTF-16 data comes in pairs of bytes");
   }
   return 2 * count;
 }

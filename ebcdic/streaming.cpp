@@ -10,6 +10,7 @@ namespace kwuni {
 
 using stream::TextOut;
 using stream::Units;
+using stream::End;
 using stream::Watch;
 
 namespace {
@@ -62,8 +63,10 @@ class Carry {
   // Stream position of the first held item.
   std::uint64_t position() const { return position_; }
   // Drops what is held (after a stop, the caller passes it again).
-  void rewind(std::uint64_t position) {
-    held_.clear();
+  void rewind(std::uint64_t position) { restore(position, {}); }
+  // Returns to an earlier state.
+  void restore(std::uint64_t position, std::span<const Item> held) {
+    held_.assign(held.begin(), held.end());
     position_ = position;
   }
 
@@ -101,11 +104,16 @@ struct Decoder::State {
         carry.feed(bytes, last, codec->completion(), watch,
                    [&](const BYTE* data, std::size_t length, std::uint64_t start, bool isLast, std::size_t) {
                      out.reserve(codec->mostUnits(length));
-                     const std::size_t n = codec->decode(data, length, start, isLast, out);
-                     out.commit();
-                     return n;
+                     try {
+                       const std::size_t n = codec->decode(data, length, start, isLast, out);
+                       out.commit();
+                       return n;
+                     } catch (...) {
+                       out.commit();  // what was written before the failure stays valid output
+                       throw;
+                     }
                    });
-    if (last && used == bytes.size()) carry.rewind(0);  // a new stream begins
+    if (last && !watch.problem) carry.rewind(0);  // a new stream begins
     return used;
   }
 
@@ -170,34 +178,38 @@ struct Encoder::State {
   State(const Encoding& target, const ConversionOptions& chosen)
       : to(target), options(chosen), watch(chosen.stopAtUnmapped), codec(makeEncoding(to, options, watch)) {}
 
-  std::size_t encode(std::u16string_view text, bool last, Sink<BYTE>& out) {
+  std::size_t encode(std::u16string_view text, End end, Sink<BYTE>& out) {
     watch.problem.reset();
     const std::size_t used =
-        carry.feed(std::span<const char16_t>(text.data(), text.size()), last, codec->completion(), watch,
+        carry.feed(std::span<const char16_t>(text.data(), text.size()), end != End::more, codec->completion(), watch,
                    [&](const char16_t* data, std::size_t size, std::uint64_t start, bool isLast, std::size_t) {
-                     return codec->encode(Units{data, size, nullptr, start, start + size}, isLast, out);
+                     return codec->encode(Units{data, size, nullptr, start, start + size}, upTo(isLast, end), out);
                    });
-    if (last && used == text.size()) carry.rewind(0);  // a new stream begins
+    if (end == End::last && !watch.problem) carry.rewind(0);  // a new stream begins
     return used;
   }
 
+  // A piece that is not the end of the text can always be followed.
+  static End upTo(bool pieceEnds, End end) { return pieceEnds ? end : End::more; }
+
   // Encodes units that stand at the given offsets of another stream; the text ends at `end`.
-  std::size_t encode(std::u16string_view text, const std::uint64_t* offsets, std::uint64_t end, bool last,
+  std::size_t encode(std::u16string_view text, const std::uint64_t* offsets, std::uint64_t end, End textEnd,
                      Sink<BYTE>& out) {
     watch.problem.reset();
     const std::span<const char16_t> units(text.data(), text.size());
     const std::size_t used =
-        carry.feed(units, last, codec->completion(), watch,
+        carry.feed(units, textEnd != End::more, codec->completion(), watch,
                    [&](const char16_t* data, std::size_t size, std::uint64_t, bool isLast, std::size_t held) {
                      if (held == 0) {  // a piece at the end of text
                        const std::uint64_t* located = offsets + (text.size() - size);
-                       return codec->encode(Units{data, size, located, 0, end}, isLast, out);
+                       return codec->encode(Units{data, size, located, 0, end}, upTo(isLast, textEnd), out);
                      }
                      const std::size_t taken = size - held;  // from the start of text
                      joinedOffsets.assign(heldOffsets.end() - static_cast<std::ptrdiff_t>(held), heldOffsets.end());
                      joinedOffsets.insert(joinedOffsets.end(), offsets, offsets + taken);
                      const std::uint64_t joinedEnd = taken < text.size() ? offsets[taken] : end;
-                     return codec->encode(Units{data, size, joinedOffsets.data(), 0, joinedEnd}, isLast, out);
+                     return codec->encode(Units{data, size, joinedOffsets.data(), 0, joinedEnd}, upTo(isLast, textEnd),
+                                          out);
                    });
     // After a stop, what is held is a part of what was held before; otherwise it is a suffix of
     // what was held before followed by text.
@@ -211,10 +223,12 @@ struct Encoder::State {
   }
 
   // Encodes UTF-8 through a pivot of UTF-16 units.
-  std::size_t encode(std::string_view utf8, bool last, Sink<BYTE>& out) {
+  std::size_t encode(std::string_view utf8, End end, Sink<BYTE>& out) {
+    const bool last = end == End::last;
     utf8Input = true;
     watch.problem.reset();
     const bool locate = watch.stops();
+    const std::uint64_t callStart = frontOffset();
     std::size_t used = 0;
     do {
       const std::size_t take = std::min(utf8.size() - used, pivotBytes);
@@ -223,19 +237,32 @@ struct Encoder::State {
       pivot.offsets.clear();
       const auto* bytes = reinterpret_cast<const BYTE*>(utf8.data() + used);
       TextOut text(pivot, locate ? &pivot.offsets : nullptr);
+      const std::uint64_t decodedFrom = front.carry.position();
+      frontHeld.assign(front.carry.held().begin(), front.carry.held().end());
+      const std::size_t heldBefore = frontHeld.size();
       const std::size_t decoded = front.decode({bytes, take}, pieceLast, text);
       const std::u16string_view units(pivot.units.data(), pivot.size);
-      const bool textLast = pieceLast && !front.watch.problem;
+      // Malformed input ends the text: nothing after it composes with what came before.
+      const End textEnd = front.watch.problem ? End::flush : used + take == utf8.size() ? end : End::more;
       if (locate) {
-        const std::uint64_t end = front.carry.position();
-        encode(units, pivot.offsets.data(), end, textLast, out);
+        // The text ends where the front stopped, or before what it holds now (nothing once the
+        // stream has ended).
+        const std::uint64_t textStop = front.watch.problem
+                                           ? front.watch.problem->offset
+                                           : decodedFrom + heldBefore + decoded - front.carry.held().size();
+        encode(units, pivot.offsets.data(), textStop, textEnd, out);
       } else {
-        encode(units, textLast, out);
+        encode(units, textEnd, out);
       }
       if (watch.problem) {
-        // The encoder stopped first: the next call goes on after its character.
+        // The encoder stopped first: the next call goes on after its character. When the
+        // character came from an earlier piece, the encoder still holds what followed it, and the
+        // front returns to where this piece began.
         const std::uint64_t resume = watch.problem->offset + watch.problem->length;
-        const std::uint64_t callStart = frontOffset() - decoded - used;
+        if (resume <= decodedFrom) {
+          front.carry.restore(decodedFrom, frontHeld);
+          return used;
+        }
         front.carry.rewind(resume);
         return static_cast<std::size_t>(resume - callStart);
       }
@@ -261,6 +288,7 @@ struct Encoder::State {
   // UTF-8 input
   bool utf8Input = false;
   Decoder::State front{Encoding("UTF-8"), ConversionOptions{{}, options.stopAtUnmapped}};
+  std::vector<BYTE> frontHeld;  // what the front held when the current piece began
   Pivot pivot;
   Counts total;
 };
@@ -271,18 +299,30 @@ Encoder::~Encoder() = default;
 Encoder::Encoder(Encoder&&) noexcept = default;
 Encoder& Encoder::operator=(Encoder&&) noexcept = default;
 
+namespace {
+stream::End endOf(bool last) { return last ? stream::End::last : stream::End::more; }
+}  // namespace
+
 std::size_t Encoder::encode(std::u16string_view text, Sink<BYTE>& out, bool last) {
-  return state_->encode(text, last, out);
+  return state_->encode(text, endOf(last), out);
 }
 
 std::size_t Encoder::encode(std::u16string_view text, std::span<const std::uint64_t> offsets, std::uint64_t end,
                             Sink<BYTE>& out, bool last) {
   if (offsets.size() != text.size()) throw std::invalid_argument("offsets: one for each code unit of the text");
-  return state_->encode(text, offsets.data(), end, last, out);
+  return state_->encode(text, offsets.data(), end, endOf(last), out);
 }
 
 std::size_t Encoder::encode(std::string_view utf8, Sink<BYTE>& out, bool last) {
-  return state_->encode(utf8, last, out);
+  return state_->encode(utf8, endOf(last), out);
+}
+
+void Encoder::flush(Sink<BYTE>& out) {
+  if (state_->utf8Input) {
+    state_->encode(std::string_view(), stream::End::flush, out);
+  } else {
+    state_->encode(std::u16string_view(), stream::End::flush, out);
+  }
 }
 
 const std::optional<Problem>& Encoder::problem() const { return state_->watch.problem; }
@@ -292,7 +332,8 @@ std::uint64_t Encoder::lines() const { return state_->codec->lines(); }
 const Counts& Encoder::counts() const {
   Counts& total = state_->total;
   total = state_->watch.counts;
-  total.substitutions += state_->front.watch.counts.substitutions;
+  // Malformed UTF-8 became U+FFFD, counted again by the encoder when it cannot write it.
+  if (state_->codec->writesReplacementCharacter()) total.substitutions += state_->front.watch.counts.substitutions;
   return total;
 }
 

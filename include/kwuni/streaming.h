@@ -181,7 +181,9 @@ class KWUNI_API Decoder {
   // Converts the next bytes of the stream, appending UTF-16 or UTF-8. Returns how many bytes it
   // used: all of them, except when it stops at a character without a mapping
   // (stopAtUnmapped). It then has used the bytes up to and including that character, written
-  // nothing for it, and problem() describes it; call again with the rest to go on. With offsets,
+  // nothing for it, and problem() describes it. To go on, call again with the rest, with the
+  // same `last`, until a call returns without a problem: the rest may be empty while the
+  // decoder still holds bytes from earlier calls. With offsets,
   // each UTF-16 code unit written also appends the stream offset of the character it comes from.
   std::size_t decode(std::span<const BYTE> bytes, Sink<char16_t>& text, bool last = false,
                      std::vector<std::uint64_t>* offsets = nullptr);
@@ -238,6 +240,12 @@ class KWUNI_API Encoder {
     AppendTo<Container> sink(out);
     return encode(text, sink, last);
   }
+
+  // Writes what is held for a combining mark or a CR LF that may still come, as if the text ended
+  // here, but goes on with the stream: a double-byte run stays open, a record line unfinished. For
+  // a writer that must hand on all it was given. A character cut in two stays held. Check
+  // problem() after it, as after encode().
+  void flush(Sink<BYTE>& out);
 
   const std::optional<Problem>& problem() const;
   // Code units used so far in this stream, held ones included.
