@@ -156,6 +156,8 @@ class DecodingCodec {
   virtual std::size_t completion() const { return 4; }
   // The most UTF-16 units that `length` bytes decode to.
   virtual std::size_t mostUnits(std::size_t length) const { return length + 1; }
+  // Whether the bytes used so far end inside a double-byte run.
+  virtual bool shifted() const { return false; }
 };
 
 // UTF-16 text with, when located, the stream offset each unit stands for.

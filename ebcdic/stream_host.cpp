@@ -126,6 +126,7 @@ class HostDecoding final : public DecodingCodec {
   }
 
   std::size_t completion() const override { return layout_.recordLength == 0 ? 2 : layout_.recordLength; }
+  bool shifted() const override { return shifted_; }
   std::size_t mostUnits(std::size_t length) const override {
     return length + 2 + (layout_.recordLength == 0 ? 0 : length / layout_.recordLength);
   }

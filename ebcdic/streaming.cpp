@@ -144,6 +144,7 @@ std::size_t Decoder::decode(std::span<const BYTE> bytes, Sink<char>& utf8, bool 
 const std::optional<Problem>& Decoder::problem() const { return state_->watch.problem; }
 std::uint64_t Decoder::offset() const { return state_->carry.position() + state_->carry.held().size(); }
 std::span<const BYTE> Decoder::held() const { return state_->carry.held(); }
+bool Decoder::shifted() const { return state_->codec->shifted(); }
 const Counts& Decoder::counts() const { return state_->watch.counts; }
 
 void Decoder::reset() {

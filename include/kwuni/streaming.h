@@ -201,6 +201,10 @@ class KWUNI_API Decoder {
   std::uint64_t offset() const;
   // The bytes kept for the next call: the start of a character, or of a record.
   std::span<const BYTE> held() const;
+  // Whether the bytes used so far leave mixed host data inside a double-byte run. With held(),
+  // the whole state of a stream without records: a new decoder given a shift-out (when shifted)
+  // and the held bytes continues it.
+  bool shifted() const;
   const Counts& counts() const;
   // Forgets the stream: held bytes, shift state, offset and counts.
   void reset();
