@@ -34,4 +34,31 @@ flags=$(PKG_CONFIG_PATH=$libdir pkg-config --cflags --libs kwuni)
 
 "$prefix/bin/kwuni" list ccsid --json >/dev/null
 "$prefix/bin/kwuni" tables | grep -Eq '^ *37 ' || { echo "the installed tool lists no table for 37"; exit 1; }
-echo "installed copy works through CMake, pkg-config and the tool"
+
+# The Python package, when the build has one: imported from where it was installed, it must use
+# the installed library and its tables.
+extension=$(find "$prefix" -name '_kwuni*.so' -print -quit)
+if [ -n "$extension" ]; then
+  python=$(sed -n 's/^KWUNI_PYTHON_EXECUTABLE:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+  sanitizer=()  # the interpreter loads ASan's runtime and the C++ one first; its leaks are not ours
+  case "$cxxflags" in
+    *-fsanitize=*address*)
+      sanitizer=("LD_PRELOAD=$("$cxx" -print-file-name=libasan.so) $("$cxx" -print-file-name=libstdc++.so)"
+                 ASAN_OPTIONS=detect_leaks=0) ;;
+  esac
+  env "${sanitizer[@]}" PYTHONPATH="$(dirname "$(dirname "$extension")")" \
+    "${python:-/usr/bin/python3}" - "$prefix" <<'PYTHON'
+import sys
+
+import kwuni
+
+prefix = sys.argv[1]
+assert kwuni.__file__.startswith(prefix), kwuni.__file__
+assert b"\xc1\x0e\x45\x62\x0f".decode("kwuni-930") == "A\u65e5"
+assert "A\u65e5".encode("cp930") == b"\xc1\x0e\x45\x62\x0f"
+assert (37, "37 - English (United States, Canada)") in kwuni.tables()
+libraries = {line.split()[-1] for line in open("/proc/self/maps") if "libkwuni.so" in line}
+assert libraries and all(path.startswith(prefix) for path in libraries), libraries
+PYTHON
+fi
+echo "installed copy works through CMake, pkg-config, the tool and Python"
