@@ -1,12 +1,15 @@
-// Throughput of the library's buffer conversions beside ICU and glibc iconv doing the same work on
-// the same input: single-byte host data of CCSID 37 and mixed host data of CCSID 930 (about half
-// of its characters double-byte, bracketed by shift-out and shift-in), both ways, 32 MiB inputs.
+// Throughput of the library's buffer conversions and of its streaming Decoder and Encoder beside ICU
+// and glibc iconv doing the same work on the same input: single-byte host data of CCSID 37 and mixed
+// host data of CCSID 930 (about half of its characters double-byte, bracketed by shift-out and
+// shift-in), both ways, 32 MiB inputs. The buffer conversions take UTF-16 in one call; the streams
+// take UTF-8 a chunk of 1 MiB at a time, as a program reading a file would.
 //
 // The inputs are drawn with a fixed seed from characters that every side maps both ways, and
 // before anything is timed each conversion is run once and its output compared with ICU's; the
 // program stops with a message when one differs, so every row measures the same work.
 
 #include <kwuni/ebcdic.h>
+#include <kwuni/streaming.h>
 
 #include <benchmark/benchmark.h>
 #include <gnu/libc-version.h>
@@ -14,19 +17,25 @@
 #include <unicode/ucnv.h>
 #include <unicode/uvernum.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t inputBytes = std::size_t{32} << 20;
+constexpr std::size_t chunkBytes = std::size_t{1} << 20;  // what the streaming rows read at a time
+constexpr std::size_t wholeInput = SIZE_MAX;              // one chunk, for the buffer conversions
 constexpr std::uint64_t seed = 0x6B77756E69ULL;
 constexpr short singleByteCcsid = 37;
 constexpr short mixedCcsid = 930;
@@ -55,6 +64,19 @@ class Random {
   std::uint64_t state;
 };
 
+// Calls step(begin, end, last) for [0, size) cut into pieces of `chunk`, in order; false as soon as
+// a step returns false.
+template <typename Step>
+bool inChunks(std::size_t size, std::size_t chunk, Step step) {
+  std::size_t begin = 0;
+  do {
+    const std::size_t end = size - begin > chunk ? begin + chunk : size;
+    if (!step(begin, end, end == size)) return false;
+    begin = end;
+  } while (begin < size);
+  return true;
+}
+
 // ---- ICU and iconv, opened once --------------------------------------------------------------
 
 class IcuConverter {
@@ -71,6 +93,26 @@ class IcuConverter {
 
   UConverter* get() const { return cnv.get(); }
 
+  // Converts the whole input from `source` to this converter's charset through a UTF-16 pivot,
+  // resetting both at the start and flushing at the end; returns the bytes written, or SIZE_MAX
+  // on failure. ICU keeps a character cut at the end of a chunk for the next one.
+  std::size_t convertFrom(const IcuConverter& source, const void* src, std::size_t srcBytes, void* dst,
+                          std::size_t dstBytes, std::size_t chunk) const {
+    UChar pivot[pivotUnits];
+    UChar* pivotSource = pivot;
+    UChar* pivotTarget = pivot;
+    const char* const start = static_cast<const char*>(src);
+    const char* in = start;
+    char* out = static_cast<char*>(dst);
+    const bool converted = inChunks(srcBytes, chunk, [&](std::size_t begin, std::size_t end, bool last) {
+      UErrorCode status = U_ZERO_ERROR;
+      ucnv_convertEx(cnv.get(), source.get(), &out, static_cast<char*>(dst) + dstBytes, &in, start + end, pivot,
+                     &pivotSource, &pivotTarget, pivot + pivotUnits, begin == 0, last, &status);
+      return U_SUCCESS(status) && in == start + end;
+    });
+    return converted ? static_cast<std::size_t>(out - static_cast<char*>(dst)) : SIZE_MAX;
+  }
+
   // Whole-buffer conversions; -1 on failure.
   int32_t toUnicode(const BYTE* src, std::size_t length, char16_t* dst, std::size_t capacity) const {
     UErrorCode status = U_ZERO_ERROR;
@@ -86,6 +128,7 @@ class IcuConverter {
   }
 
  private:
+  static constexpr std::size_t pivotUnits = 8192;
   struct Closer {
     void operator()(UConverter* c) const { ucnv_close(c); }
   };
@@ -101,16 +144,22 @@ class Iconv {
   Iconv(const Iconv&) = delete;
   Iconv& operator=(const Iconv&) = delete;
 
-  // Converts the whole input from the initial state and returns the bytes written, or SIZE_MAX
-  // when the input does not convert completely.
-  std::size_t convert(const void* src, std::size_t srcBytes, void* dst, std::size_t dstBytes) const {
+  // Converts the whole input from the initial state, `chunk` bytes at a time, and returns the
+  // bytes written, or SIZE_MAX when the input does not convert completely. A character cut at the
+  // end of a chunk is read again with the next one.
+  std::size_t convert(const void* src, std::size_t srcBytes, void* dst, std::size_t dstBytes,
+                      std::size_t chunk = wholeInput) const {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(static_cast<const char*>(src));
+    char* const start = const_cast<char*>(static_cast<const char*>(src));
+    char* in = start;
     char* out = static_cast<char*>(dst);
-    std::size_t inLeft = srcBytes;
     std::size_t outLeft = dstBytes;
-    if (iconv(cd, &in, &inLeft, &out, &outLeft) == SIZE_MAX || inLeft != 0) return SIZE_MAX;
-    if (iconv(cd, nullptr, nullptr, &out, &outLeft) == SIZE_MAX) return SIZE_MAX;
+    const bool converted = inChunks(srcBytes, chunk, [&](std::size_t, std::size_t end, bool last) {
+      std::size_t inLeft = static_cast<std::size_t>(start + end - in);
+      if (iconv(cd, &in, &inLeft, &out, &outLeft) != SIZE_MAX) return inLeft == 0;
+      return errno == EINVAL && !last;
+    });
+    if (!converted || iconv(cd, nullptr, nullptr, &out, &outLeft) == SIZE_MAX) return SIZE_MAX;
     return dstBytes - outLeft;
   }
 
@@ -122,11 +171,63 @@ class Iconv {
 struct Converters {
   IcuConverter icu37{"ibm-37"};
   IcuConverter icu930{"ibm-930"};
+  IcuConverter icuUtf8{"UTF-8"};
   Iconv ebcdic37ToUtf16{"UTF-16LE", "IBM037"};
   Iconv utf16ToEbcdic37{"IBM037", "UTF-16LE"};
   Iconv ebcdic930ToUtf16{"UTF-16LE", "IBM930"};
   Iconv utf16ToEbcdic930{"IBM930", "UTF-16LE"};
+  Iconv ebcdic37ToUtf8{"UTF-8", "IBM037"};
+  Iconv utf8ToEbcdic37{"IBM037", "UTF-8"};
+  Iconv ebcdic930ToUtf8{"UTF-8", "IBM930"};
+  Iconv utf8ToEbcdic930{"IBM930", "UTF-8"};
 };
+
+// ---- The library's streams -------------------------------------------------------------------
+
+// Output into a buffer allocated once, the output of each chunk after that of the one before, so
+// that nothing is allocated while a stream is timed and the whole output can be compared.
+template <typename Unit>
+class BufferSink final : public kwuni::Sink<Unit> {
+ public:
+  BufferSink(Unit* buffer, std::size_t units) : data(buffer), capacity(units) {}
+  Unit* reserve(std::size_t n) override {
+    if (n > capacity - used) fail("the output buffer is smaller than a stream asks for");
+    return data + used;
+  }
+  void commit(std::size_t n) override { used += n; }
+  std::size_t size() const { return used; }
+
+ private:
+  Unit* data;
+  std::size_t capacity;
+  std::size_t used = 0;
+};
+
+struct Streams {
+  kwuni::Decoder decoder37{kwuni::Encoding("37")};
+  kwuni::Encoder encoder37{kwuni::Encoding("37")};
+  kwuni::Decoder decoder930{kwuni::Encoding("930")};
+  kwuni::Encoder encoder930{kwuni::Encoding("930")};
+};
+
+std::size_t feed(kwuni::Decoder& decoder, std::span<const BYTE> chunk, kwuni::Sink<char>& out, bool last) {
+  return decoder.decode(chunk, out, last);
+}
+std::size_t feed(kwuni::Encoder& encoder, std::string_view chunk, kwuni::Sink<BYTE>& out, bool last) {
+  return encoder.encode(chunk, out, last);
+}
+
+// Streams the whole input through a Decoder or an Encoder a chunk at a time; returns the units
+// written, or SIZE_MAX when a chunk is not used completely.
+template <typename Converter, typename Chunk, typename Unit>
+std::size_t streamed(Converter& converter, Chunk input, Unit* dst, std::size_t capacity) {
+  converter.reset();
+  BufferSink<Unit> sink(dst, capacity);
+  const bool converted = inChunks(input.size(), chunkBytes, [&](std::size_t begin, std::size_t end, bool last) {
+    return feed(converter, Chunk(input.data() + begin, end - begin), sink, last) == end - begin;
+  });
+  return converted ? sink.size() : SIZE_MAX;
+}
 
 // ---- The characters every side maps both ways ------------------------------------------------
 
@@ -205,27 +306,77 @@ void addMixedCharacters(const Converters& c, Charset& set, char32_t first, char3
 
 // ---- Inputs ----------------------------------------------------------------------------------
 
+// The form whose size a text's budget counts: UTF-16, UTF-8, or host data with its shift bytes.
+enum class Form { utf16, utf8, host };
+
+// Every drawn character is in the basic multilingual plane and no surrogate.
+std::size_t utf8Length(char16_t ch) { return ch < 0x80 ? 1 : ch < 0x800 ? 2 : 3; }
+
+std::size_t sizeIn(Form form, char16_t ch, bool twoBytes) {
+  switch (form) {
+    case Form::utf16: return 2;
+    case Form::utf8: return utf8Length(ch);
+    case Form::host: return twoBytes ? 2 : 1;
+  }
+  return 0;
+}
+
+// Appends characters of a single-byte set until the text has taken exactly `remaining` more.
+void fill(std::vector<char16_t>& text, const Charset& set, Random& random, std::size_t remaining, Form form) {
+  while (remaining > 0) {
+    const char16_t ch = set.draw(random);
+    const std::size_t size = sizeIn(form, ch, false);
+    if (size > remaining) continue;  // too long for the end: draw again
+    text.push_back(ch);
+    remaining -= size;
+  }
+}
+
 // Mixed text: runs of 8 to 40 characters alternating between single-byte Latin/Katakana and
 // double-byte Kanji/Kana, starting and ending with a single-byte run, until the text takes
-// `budget` bytes as UTF-16 (hostBudget false) or as host data with its shift bytes.
+// `budget` bytes in `form`.
 std::vector<char16_t> mixedText(const Charset& single, const Charset& dual, Random& random, std::size_t budget,
-                                bool hostBudget) {
+                                Form form) {
   std::vector<char16_t> text;
   text.reserve(budget / 2 + 64);
   std::size_t remaining = budget;
   bool twoBytes = false;
   for (;;) {
     const std::size_t length = random.between(8, 40);
-    const std::size_t cost = !hostBudget ? 2 * length : twoBytes ? 2 * length + 2 : length;
-    if (cost + 80 > remaining) break;  // room left for a closing single-byte run
+    const std::size_t most = form == Form::utf8    ? 3 * length
+                             : form == Form::utf16 ? 2 * length
+                             : twoBytes            ? 2 * length + 2
+                                                   : length;
+    if (most + 80 > remaining) break;  // room left for a closing single-byte run
     const Charset& set = twoBytes ? dual : single;
-    for (std::size_t i = 0; i < length; ++i) text.push_back(set.draw(random));
-    remaining -= cost;
+    std::size_t size = form == Form::host && twoBytes ? 2 : 0;  // shift-out and shift-in
+    for (std::size_t i = 0; i < length; ++i) {
+      text.push_back(set.draw(random));
+      size += sizeIn(form, text.back(), twoBytes);
+    }
+    remaining -= size;
     twoBytes = !twoBytes;
   }
-  const std::size_t closing = hostBudget ? remaining : remaining / 2;
-  for (std::size_t i = 0; i < closing; ++i) text.push_back(single.draw(random));
+  fill(text, single, random, remaining, form);
   return text;
+}
+
+std::string toUtf8(const std::vector<char16_t>& text) {
+  std::string utf8;
+  utf8.reserve(3 * text.size());
+  for (const char16_t ch : text) {
+    if (ch < 0x80) {
+      utf8 += static_cast<char>(ch);
+    } else if (ch < 0x800) {
+      utf8 += static_cast<char>(0xC0 | ch >> 6);
+      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | ch >> 12);
+      utf8 += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+      utf8 += static_cast<char>(0x80 | (ch & 0x3F));
+    }
+  }
+  return utf8;
 }
 
 struct Inputs {
@@ -238,6 +389,9 @@ struct Inputs {
   std::vector<BYTE> mixedHost;
   std::vector<char16_t> mixedHostText;
   std::vector<char16_t> mixedText;
+  // UTF-8 text for the streaming Encoder, 32 MiB each, drawn like the UTF-16 text.
+  std::string singleUtf8;
+  std::string mixedUtf8;
 
   // How many characters the inputs are drawn from.
   std::string alphabet;
@@ -245,6 +399,9 @@ struct Inputs {
   // Output buffers, touched once so that no timed run pays for first use of its pages.
   std::vector<char16_t> wideOut;
   std::vector<BYTE> hostOut;
+  std::vector<char> utf8Out;
+
+  Streams streams;
 };
 
 std::unique_ptr<Inputs> makeInputs() {
@@ -275,16 +432,22 @@ std::unique_ptr<Inputs> makeInputs() {
   in->singleText.resize(inputBytes / 2);
   for (char16_t& ch : in->singleText) ch = single37.draw(random);
 
-  in->mixedText = mixedText(single930, double930, random, inputBytes, false);
-  in->mixedHostText = mixedText(single930, double930, random, inputBytes, true);
+  in->mixedText = mixedText(single930, double930, random, inputBytes, Form::utf16);
+  in->mixedHostText = mixedText(single930, double930, random, inputBytes, Form::host);
   in->mixedHost.resize(inputBytes + 64);
   const int32_t hostLength = c.icu930.fromUnicode(in->mixedHostText.data(), in->mixedHostText.size(),
                                                   in->mixedHost.data(), in->mixedHost.size());
   if (hostLength != static_cast<int32_t>(inputBytes)) fail("ICU did not make 32 MiB of CCSID 930 host data");
   in->mixedHost.resize(inputBytes);
 
+  std::vector<char16_t> text;
+  fill(text, single37, random, inputBytes, Form::utf8);
+  in->singleUtf8 = toUtf8(text);
+  in->mixedUtf8 = toUtf8(mixedText(single930, double930, random, inputBytes, Form::utf8));
+
   in->wideOut.assign(inputBytes + 1, u'\0');
   in->hostOut.assign(2 * inputBytes, 0);
+  in->utf8Out.assign(3 * inputBytes, 0);  // three UTF-8 bytes at most for each host byte
   return in;
 }
 
@@ -296,16 +459,27 @@ struct Conversion {
   std::function<std::size_t()> run;
 };
 
+// Where the conversions of a group write: one of the shared output buffers.
+struct Output {
+  const unsigned char* data;
+  std::size_t unitSize;
+
+  template <typename Unit>
+  explicit Output(const std::vector<Unit>& buffer)
+      : data(reinterpret_cast<const unsigned char*>(buffer.data())), unitSize(sizeof(Unit)) {}
+};
+
 // One input converted by the library, ICU and iconv; ICU's output is the reference.
 struct Comparison {
   std::string group;
   std::size_t inputSize;
-  bool wideOutput;  // output in the shared wide buffer, else in the host buffer
+  Output output;
   std::vector<Conversion> conversions;  // ICU first
 };
 
 std::vector<Comparison> comparisons(Inputs* in) {
   const Converters* c = &in->converters;
+  Streams* s = &in->streams;
   const auto icuLength = [](int32_t n) { return n < 0 ? SIZE_MAX : static_cast<std::size_t>(n); };
   const auto units = [](std::size_t bytes) { return bytes == SIZE_MAX ? bytes : bytes / 2; };
   std::vector<Comparison> all;
@@ -316,7 +490,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
     const std::size_t n = in->singleHost.size();
     char16_t* dst = in->wideOut.data();
     const std::size_t capacity = in->wideOut.size();
-    all.push_back({"CCSID37_EtoU", n, true,
+    all.push_back({"CCSID37_EtoU", n, Output(in->wideOut),
                    {{"icu_ucnv_toUChars",
                      [=] {
                        ucnv_reset(c->icu37.get());
@@ -332,7 +506,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
     const std::size_t n = in->singleText.size();
     BYTE* dst = in->hostOut.data();
     const std::size_t capacity = in->hostOut.size();
-    all.push_back({"CCSID37_UtoE", 2 * n, false,
+    all.push_back({"CCSID37_UtoE", 2 * n, Output(in->hostOut),
                    {{"icu_ucnv_fromUChars",
                      [=] {
                        ucnv_reset(c->icu37.get());
@@ -348,7 +522,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
     const std::size_t n = in->mixedHost.size();
     char16_t* dst = in->wideOut.data();
     const std::size_t capacity = in->wideOut.size();
-    all.push_back({"CCSID930_EtoU", n, true,
+    all.push_back({"CCSID930_EtoU", n, Output(in->wideOut),
                    {{"icu_ucnv_toUChars",
                      [=] {
                        ucnv_reset(c->icu930.get());
@@ -367,7 +541,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
     const std::size_t n = in->mixedText.size();
     BYTE* dst = in->hostOut.data();
     const std::size_t capacity = in->hostOut.size();
-    all.push_back({"CCSID930_UtoE", 2 * n, false,
+    all.push_back({"CCSID930_UtoE", 2 * n, Output(in->hostOut),
                    {{"icu_ucnv_fromUChars",
                      [=] {
                        ucnv_reset(c->icu930.get());
@@ -380,15 +554,55 @@ std::vector<Comparison> comparisons(Inputs* in) {
                      }},
                     {"iconv_IBM930", [=] { return c->utf16ToEbcdic930.convert(src, 2 * n, dst, capacity); }}}});
   }
+
+  // The streams: host bytes to UTF-8 and UTF-8 to host bytes, a chunk at a time on every side.
+  struct Host {
+    const char* ccsid;
+    const char* iconvRow;
+    const IcuConverter* icu;
+    const Iconv* toUtf8;
+    const Iconv* fromUtf8;
+    kwuni::Decoder* decoder;
+    kwuni::Encoder* encoder;
+  };
+  const Host hosts[] = {
+      {"CCSID37", "iconv_IBM037", &c->icu37, &c->ebcdic37ToUtf8, &c->utf8ToEbcdic37, &s->decoder37, &s->encoder37},
+      {"CCSID930", "iconv_IBM930", &c->icu930, &c->ebcdic930ToUtf8, &c->utf8ToEbcdic930, &s->decoder930,
+       &s->encoder930},
+  };
+  const std::span<const BYTE> hostInputs[] = {in->singleHost, in->mixedHost};
+  const std::string_view utf8Inputs[] = {in->singleUtf8, in->mixedUtf8};
+  for (std::size_t i = 0; i < std::size(hosts); ++i) {
+    const Host h = hosts[i];
+    {
+      const std::span<const BYTE> src = hostInputs[i];
+      char* dst = in->utf8Out.data();
+      const std::size_t capacity = in->utf8Out.size();
+      all.push_back({std::string(h.ccsid) + "_EtoUTF8", src.size(), Output(in->utf8Out),
+                     {{"icu_ucnv_convertEx",
+                       [=] { return c->icuUtf8.convertFrom(*h.icu, src.data(), src.size(), dst, capacity, chunkBytes); }},
+                      {"kwuni_Decoder", [=] { return streamed(*h.decoder, src, dst, capacity); }},
+                      {h.iconvRow, [=] { return h.toUtf8->convert(src.data(), src.size(), dst, capacity, chunkBytes); }}}});
+    }
+    {
+      const std::string_view src = utf8Inputs[i];
+      BYTE* dst = in->hostOut.data();
+      const std::size_t capacity = in->hostOut.size();
+      all.push_back({std::string(h.ccsid) + "_UTF8toE", src.size(), Output(in->hostOut),
+                     {{"icu_ucnv_convertEx",
+                       [=] { return h.icu->convertFrom(c->icuUtf8, src.data(), src.size(), dst, capacity, chunkBytes); }},
+                      {"kwuni_Encoder", [=] { return streamed(*h.encoder, src, dst, capacity); }},
+                      {h.iconvRow, [=] { return h.fromUtf8->convert(src.data(), src.size(), dst, capacity, chunkBytes); }}}});
+    }
+  }
   return all;
 }
 
 // Runs every conversion once and compares its output with ICU's; stops the program on a difference.
 void verify(const Inputs& in, const std::vector<Comparison>& all) {
   for (const Comparison& comparison : all) {
-    const std::size_t unitSize = comparison.wideOutput ? sizeof(char16_t) : 1;
-    const unsigned char* output =
-        comparison.wideOutput ? reinterpret_cast<const unsigned char*>(in.wideOut.data()) : in.hostOut.data();
+    const std::size_t unitSize = comparison.output.unitSize;
+    const unsigned char* output = comparison.output.data;
     std::vector<unsigned char> reference;
     for (const Conversion& conversion : comparison.conversions) {
       const std::string name = comparison.group + "/" + conversion.name;
@@ -455,6 +669,7 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("icu", U_ICU_VERSION);
   benchmark::AddCustomContext("glibc", gnu_get_libc_version());
   benchmark::AddCustomContext("input", "32 MiB per conversion; CCSID 930 in runs of 8-40 characters, every other run double-byte");
+  benchmark::AddCustomContext("streams", "UTF-8 on the Unicode side, 1 MiB chunks on every side");
   benchmark::AddCustomContext("drawn from", in->alphabet);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
