@@ -16,7 +16,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <span>
 #include <string>
 #include <thread>
@@ -29,10 +28,9 @@ namespace py = pybind11;
 namespace {
 
 constexpr BYTE shiftOut = 0x0E;
-constexpr BYTE shiftIn = 0x0F;
 // Conversions of this many bytes or code units or more run without the GIL.
 constexpr std::size_t longConversion = std::size_t{1} << 16;
-// A noncharacter that no translation table maps: the encoder stops at it (see EncoderInput).
+// The encoder stops at it: see EncoderInput.
 constexpr char16_t separator = 0xFFFF;
 
 std::string codecName(int ccsid) { return "kwuni-" + std::to_string(ccsid); }
@@ -283,40 +281,6 @@ class Exclusive {
 
 // ---- Decoding -------------------------------------------------------------------------------
 
-// The shift state of mixed host data as the decoder reads it, followed over the bytes it takes:
-// shift-out starts a double-byte run, shift-in at a character's start ends it, and within a run
-// a further shift-out changes nothing and every other byte starts a two-byte character.
-class ShiftState {
- public:
-  void take(std::span<const BYTE> bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-      if (trailDue_) {
-        trailDue_ = false;
-        ++i;
-      } else if (!shifted_) {
-        const auto* found = static_cast<const BYTE*>(std::memchr(bytes.data() + i, shiftOut, bytes.size() - i));
-        if (found == nullptr) return;
-        shifted_ = true;
-        i = static_cast<std::size_t>(found - bytes.data()) + 1;
-      } else {
-        const BYTE b = bytes[i++];
-        if (b == shiftIn) {
-          shifted_ = false;
-        } else if (b != shiftOut) {
-          trailDue_ = true;
-        }
-      }
-    }
-  }
-  void endStream() { *this = ShiftState(); }
-  bool shifted() const { return shifted_; }
-
- private:
-  bool shifted_ = false;
-  bool trailDue_ = false;
-};
-
 // The bytes a decoding call works through: those the decoder held from the previous call, then
 // the new ones. Positions count from the first held byte; the exception object is built only at
 // the first error.
@@ -394,7 +358,7 @@ class HostDecoder {
   }
   void reset() {
     const Exclusive::Hold hold(exclusive_);
-    restart();
+    decoder_.reset();
   }
   std::size_t pending() {
     const Exclusive::Hold hold(exclusive_);
@@ -407,7 +371,7 @@ class HostDecoder {
     const Exclusive::Hold hold(exclusive_);
     const auto held = decoder_.held();
     return py::make_tuple(py::bytes(reinterpret_cast<const char*>(held.data()), held.size()),
-                          shift_.shifted() ? 1 : 0);
+                          decoder_.shifted() ? 1 : 0);
   }
   void setState(py::handle state) {
     PyObject* tuple = state.ptr();
@@ -422,11 +386,11 @@ class HostDecoder {
     std::vector<BYTE> stream(flags == 1 ? 1 : 0, shiftOut);
     stream.insert(stream.end(), held.bytes().begin(), held.bytes().end());
     const Exclusive::Hold hold(exclusive_);
-    restart();
+    decoder_.reset();
     Buffer<char16_t> text;
-    feed(stream, false, text);
+    decoder_.decode(stream, text);
     if (!text.units().empty() || decoder_.problem() || decoder_.held().size() != held.bytes().size()) {
-      restart();
+      decoder_.reset();
       throw py::value_error("invalid decoder state: the bytes are no start of a character");
     }
   }
@@ -443,7 +407,7 @@ class HostDecoder {
       const auto piece = rest.first(pace.next(rest.size()));
       const bool last = final && position + piece.size() == input.size();
       const std::uint64_t base = decoder_.offset();
-      withoutGilIfLong(piece.size(), [&] { return feed(piece, last, text.units()); });
+      withoutGilIfLong(piece.size(), [&] { return decoder_.decode(piece, text.units(), last); });
       const auto& problem = decoder_.problem();
       if (!problem) {
         position += piece.size();
@@ -468,23 +432,9 @@ class HostDecoder {
   HostDecoder(int ccsid, const kwuni::Encoding& encoding)
       : name_(codecName(ccsid)), mixed_(encoding.mixed()), decoder_(encoding, stopping()) {}
 
-  std::size_t feed(std::span<const BYTE> bytes, bool last, Buffer<char16_t>& out) {
-    const std::size_t used = decoder_.decode(bytes, out, last);
-    if (mixed_) {
-      shift_.take(bytes.first(used));
-      if (last && used == bytes.size()) shift_.endStream();
-    }
-    return used;
-  }
-  void restart() {
-    decoder_.reset();
-    shift_.endStream();
-  }
-
   std::string name_;
   bool mixed_;
   kwuni::Decoder decoder_;
-  ShiftState shift_;
   Exclusive exclusive_;
 };
 
@@ -496,34 +446,20 @@ py::tuple decodeOnce(int ccsid, py::handle data, py::handle errors) {
 
 // ---- Encoding -------------------------------------------------------------------------------
 
-// Makes sure the CCSID's table leaves U+FFFF unmapped, so that the encoder stops at it. Tables
-// the library generates never map it.
-void checkSeparator(int ccsid, const kwuni::Encoding& encoding) {
-  static std::set<int> checked;  // used with the GIL held
-  if (checked.contains(ccsid)) return;
-  kwuni::Encoder probe(encoding, stopping());
-  std::vector<BYTE> out;
-  probe.encode(std::u16string{separator, separator}, out);
-  if (!probe.problem() || !out.empty()) {
-    throw py::value_error("the table of CCSID " + std::to_string(ccsid) + " maps U+FFFF, which the codec cannot allow");
-  }
-  checked.insert(ccsid);
-}
-
-// A str as the encoder reads it: UTF-16, and separators that are no part of the str. One goes
-// between two surrogate code points that UTF-16 would pair, so that each is reported on its own,
-// as Python sees them. Two end the text: the encoder writes all before them (it would otherwise
-// keep the last character for a combining mark that may follow) and stops at the first.
-// Positions in the str count code points.
+// A str as the encoder reads it: UTF-16, and separators that are no part of the str, U+FFFF (a
+// noncharacter no table maps, so the encoder stops at it). One goes between two surrogate code
+// points that UTF-16 would pair, so that each is reported on its own, as Python sees them. Two end
+// the text: the encoder writes all before them (it would otherwise keep the last character for a
+// combining mark that may follow) and stops at the first. Encoder::flush() cannot do that here:
+// a stop within what it writes leaves the rest held in the encoder, ahead of any replacement.
+// With the separators every stop falls in the text a call was given, and nothing is held after
+// it. Positions in the str count code points.
 class EncoderInput {
  public:
-  EncoderInput(const py::str& text, bool flush) {
+  explicit EncoderInput(const py::str& text) {
     visitCodePoints(text, [&](const auto* data, std::size_t length) { read(data, length); });
-    if (flush) {
-      end_ = units_.size();
-      putSeparator();
-      units_.push_back(separator);
-    }
+    end_ = units_.size();
+    units_.append(2, separator);
   }
 
   std::u16string_view from(std::size_t unit) const { return std::u16string_view(units_).substr(unit); }
@@ -557,7 +493,10 @@ class EncoderInput {
     }
     starts_.reserve(length + 1);
     for (std::size_t i = 0; i < length; ++i) {
-      if (i > 0 && isHigh(data[i - 1]) && isLow(data[i])) putSeparator();
+      if (i > 0 && isHigh(data[i - 1]) && isLow(data[i])) {
+        separators_.push_back(units_.size());
+        units_.push_back(separator);
+      }
       starts_.push_back(units_.size());
       char16_t units[2];
       units_.append(units, putUtf16(data[i], units));
@@ -576,23 +515,19 @@ class EncoderInput {
       return true;
     }
   }
-  void putSeparator() {
-    separators_.push_back(units_.size());
-    units_.push_back(separator);
-  }
 
   std::u16string units_;
   std::size_t points_ = 0;
-  std::size_t end_ = std::u16string::npos;  // the first separator after the text
+  std::size_t end_ = 0;  // the first end separator
   // The unit each code point starts at, and the units in all; empty while units are code points.
   std::vector<std::size_t> starts_;
-  std::vector<std::size_t> separators_;
+  std::vector<std::size_t> separators_;  // those within the text
 };
 
 // A stream encoder for one CCSID.
 class HostEncoder {
  public:
-  explicit HostEncoder(int ccsid) : HostEncoder(ccsid, hostEncoding(ccsid)) {}
+  explicit HostEncoder(int ccsid) : name_(codecName(ccsid)), encoder_(hostEncoding(ccsid), stopping()) {}
 
   py::bytes encode(py::handle text, bool final, py::handle errors) {
     const py::str checked = checkedStr(text);
@@ -604,34 +539,28 @@ class HostEncoder {
     encoder_.reset();
   }
 
-  // Encodes without taking the object: for an encoder no one else can see. The text is flushed
-  // through separators, and a final call then closes the stream on its own (a call that stops at
-  // its last character still closes the double-byte run).
+  // Encodes without taking the object: for an encoder no one else can see. All of the text is
+  // written; the double-byte run stays open until a final call.
   py::bytes run(const py::str& text, bool final, py::handle errors) {
-    const EncoderInput input(text, PyUnicode_GET_LENGTH(text.ptr()) > 0);
+    const EncoderInput input(text);
     ErrorHandler handler(errors);
     Buffer<BYTE> out(2 * input.units() + 16);
     Pace pace;
     std::size_t position = 0;
     for (;;) {
-      const auto piece = input.from(position).substr(0, pace.next(input.units() - position));
-      const bool last = final && piece.empty();
       const std::uint64_t base = encoder_.offset();
-      withoutGilIfLong(piece.size(), [&] { return feed(piece, last, out); });
+      const auto piece = input.from(position).substr(0, pace.next(input.units() - position));
+      withoutGilIfLong(piece.size(), [&] { return encoder_.encode(piece, out); });
       const auto& problem = encoder_.problem();
       if (!problem) {
         position += piece.size();
-        if (position == input.units() && (last || !final)) break;
+        if (position == input.units()) throw py::value_error("the table of " + name_ + " maps U+FFFF");
         pace.clean();
         continue;
       }
       pace.stopped();
       const std::size_t at = locate(problem->offset, base, position, input.units());
-      if (input.isEnd(at)) {  // all of the text is written
-        if (!final) break;
-        position = input.units();
-        continue;
-      }
+      if (input.isEnd(at)) break;
       const std::size_t taken = locate(encoder_.offset(), base, position, input.units());
       if (input.isSeparator(at)) {
         position = taken;
@@ -648,34 +577,26 @@ class HostEncoder {
       } else {
         encodeReplacement(py::reinterpret_borrow<py::str>(replacement), error, out);
       }
-      // Units the encoder still holds after the stop are on their way: go on after them.
+      // A stop within what the encoder held from the previous piece leaves the rest of it held,
+      // on its way: go on after it.
       position = taken > at + problem->length ? taken : input.unitOf(resume);
     }
+    if (final) encoder_.encode(std::u16string_view(), out, true);  // nothing is held: closes the run
     return py::bytes(reinterpret_cast<const char*>(out.units().data()), out.units().size());
   }
 
  private:
-  HostEncoder(int ccsid, const kwuni::Encoding& encoding)
-      : name_(codecName(ccsid)), encoder_(encoding, stopping()) {
-    checkSeparator(ccsid, encoding);
-  }
-
   // A replacement goes through the same encoder, in the stream's shift state; when a character
   // of it cannot be encoded either, the original error is raised, as Python's codecs do.
   void encodeReplacement(const py::str& replacement, const py::object& error, Buffer<BYTE>& out) {
-    if (PyUnicode_GET_LENGTH(replacement.ptr()) == 0) return;
-    const EncoderInput input(replacement, true);
+    const EncoderInput input(replacement);
     const std::uint64_t base = encoder_.offset();
-    feed(input.from(0), false, out);
+    encoder_.encode(input.from(0), out);
     const auto& problem = encoder_.problem();
-    if (problem && !input.isEnd(locate(problem->offset, base, 0, input.units()))) {
+    if (!problem || !input.isEnd(locate(problem->offset, base, 0, input.units()))) {
       PyErr_SetObject(PyExc_UnicodeEncodeError, error.ptr());
       raisePython();
     }
-  }
-
-  std::size_t feed(std::u16string_view units, bool last, Buffer<BYTE>& out) {
-    return encoder_.encode(units, out, last);
   }
 
   std::string name_;
