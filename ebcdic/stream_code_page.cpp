@@ -161,8 +161,8 @@ class CodePageEncoding final : public EncodingCodec {
       BYTE* p = out.reserve(static_cast<std::size_t>(capacity));
       const int written = TConvertUtoAEx(units + done, static_cast<int>(n), reinterpret_cast<char*>(p), capacity,
                                          codePage_);
+      out.commit(static_cast<std::size_t>(std::max(written, 0)));
       if (written <= 0) throw ConversionError("cannot convert to " + label_);
-      out.commit(static_cast<std::size_t>(written));
       done += n;
     }
   }

@@ -209,6 +209,12 @@ class EncodingCodec {
   virtual std::uint64_t lines() const { return 0; }
   // Whether U+FFFD reaches the output as itself: if not, it is substituted (and counted) again.
   virtual bool writesReplacementCharacter() const { return true; }
+  // Whether encodeUtf8 can take UTF-8 straight from the bytes.
+  virtual bool takesUtf8() const { return false; }
+  // Encodes UTF-8 straight from the bytes, from a state with nothing held: as far as the
+  // characters need no composition and no substitute, leaving the last one (a mark may follow it)
+  // and all from the first that needs care. Returns the bytes used.
+  virtual std::size_t encodeUtf8(const char*, std::size_t, Sink<BYTE>&) { return 0; }
 };
 
 std::unique_ptr<DecodingCodec> makeHostDecoding(const Encoding& encoding, const HostLayout& layout, Watch& watch);

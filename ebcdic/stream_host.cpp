@@ -11,6 +11,7 @@
 #include "ebcdic/stream_codecs.h"
 
 #include "ebcdic/substitutes.h"
+#include "platform/fold.h"
 
 #include <kwuni/ebcdic.h>
 
@@ -333,6 +334,69 @@ class HostEncoding final : public EncodingCodec {
 
   std::size_t completion() const override { return layout_.recordLength == 0 ? 64 : 3 * layout_.recordLength; }
   std::uint64_t lines() const override { return lines_; }
+  bool takesUtf8() const override { return !form_.unicode() && !layout_.newLines && layout_.recordLength == 0; }
+
+  std::size_t encodeUtf8(const char* text, std::size_t length, Sink<BYTE>& out) override {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text);
+    const WORD* const toHost = form_.toHost;
+    const std::uint8_t* const changes = sys::FoldChangeTable();
+    BYTE* const begin = out.reserve(2 * length + 1);  // a shift byte and a byte for a one-byte character
+    BYTE* p = begin;
+    std::size_t i = 0;
+    std::size_t characters = 0;
+    // The last character written, which a mark may still join: where it begins and what it wrote.
+    std::size_t lastStart = 0;
+    BYTE* lastOut = p;
+    bool lastShifted = shifted_;
+    while (i < length) {
+      const BYTE lead = bytes[i];
+      if (lead < 0x80 && !shifted_ && i + 8 <= length) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & 0x8080808080808080u) == 0) {
+          WORD any = 0;
+          for (std::size_t k = 0; k < 8; ++k) any |= toHost[bytes[i + k]];
+          if (any <= 0xFF) {
+            for (std::size_t k = 0; k < 8; ++k) p[k] = static_cast<BYTE>(toHost[bytes[i + k]]);
+            p += 8;
+            lastStart = i + 7, lastOut = p - 1, lastShifted = false;
+            characters += 8;
+            i += 8;
+            continue;
+          }
+        }
+      }
+      char16_t unit = 0;
+      std::size_t n = 0;
+      if (lead < 0x80) {
+        unit = lead, n = 1;
+      } else if (lead >= 0xC2 && lead <= 0xDF && i + 1 < length && (bytes[i + 1] & 0xC0) == 0x80) {
+        unit = static_cast<char16_t>((lead & 0x1F) << 6 | (bytes[i + 1] & 0x3F)), n = 2;
+      } else if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
+                 (bytes[i + 2] & 0xC0) == 0x80) {
+        unit = static_cast<char16_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 | (bytes[i + 2] & 0x3F)), n = 3;
+      } else {
+        break;
+      }
+      const WORD code = toHost[unit];
+      if (changes[unit] != 0 || code == unmapped) break;
+      lastStart = i, lastOut = p, lastShifted = shifted_;
+      p = putCode(code, p);
+      ++characters;
+      i += n;
+    }
+    if (characters == 0) {
+      out.commit(0);
+      return 0;
+    }
+    // The last character may still take a mark: it goes the careful way.
+    p = lastOut;
+    shifted_ = lastShifted;
+    out.commit(static_cast<std::size_t>(p - begin));
+    watch_.counts.characters += characters - 1;
+    return lastStart;
+  }
+
   bool writesReplacementCharacter() const override {
     return form_.unicode() || form_.toHost[replacementCharacter] != unmapped;
   }

@@ -3,6 +3,7 @@
 #include <kwuni/streaming.h>
 
 #include "ebcdic/stream_codecs.h"
+#include "platform/fold.h"
 
 #include <algorithm>
 
@@ -170,8 +171,10 @@ struct Pivot final : Sink<char16_t> {
   std::vector<std::uint64_t> offsets;
 };
 
-// UTF-8 input goes through a pivot of this many bytes at a time.
+// UTF-8 input goes through a pivot of this many bytes at a time, or this few between the runs
+// that an encoder takes straight from the bytes.
 constexpr std::size_t pivotBytes = std::size_t{64} << 10;
+constexpr std::size_t directPivotBytes = 256;
 
 }  // namespace
 
@@ -232,7 +235,13 @@ struct Encoder::State {
     const std::uint64_t callStart = frontOffset();
     std::size_t used = 0;
     do {
-      const std::size_t take = std::min(utf8.size() - used, pivotBytes);
+      if (codec->takesUtf8()) {
+        used += encodeDirectly(utf8.substr(used), locate, out);
+        if (watch.problem) return used;
+        if (used == utf8.size() && end == End::more) break;
+      }
+      // After a direct run the careful way takes a short piece, and the direct one goes on.
+      const std::size_t take = std::min(utf8.size() - used, codec->takesUtf8() ? directPivotBytes : pivotBytes);
       const bool pieceLast = last && used + take == utf8.size();
       pivot.size = 0;
       pivot.offsets.clear();
@@ -274,6 +283,41 @@ struct Encoder::State {
       }
     } while (used < utf8.size());
     return used;
+  }
+
+  // Encodes what the codec takes straight from UTF-8; returns the bytes used. What the encoder
+  // holds for a mark is written first when the next character is none.
+  std::size_t encodeDirectly(std::string_view utf8, bool locate, Sink<BYTE>& out) {
+    if (!front.carry.held().empty() || !startsWithPlainCharacter(utf8)) return 0;
+    if (!carry.held().empty()) {
+      if (locate) {
+        encode(std::u16string_view(), heldOffsets.data(), frontOffset(), End::flush, out);
+      } else {
+        encode(std::u16string_view(), End::flush, out);
+      }
+      if (watch.problem) return 0;
+    }
+    const std::size_t n = codec->encodeUtf8(utf8.data(), utf8.size(), out);
+    front.carry.rewind(front.carry.position() + n);
+    return n;
+  }
+
+  // Whether the text starts with a well-formed BMP character that nothing composes with.
+  static bool startsWithPlainCharacter(std::string_view utf8) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(utf8[k])); };
+    char32_t c = 0;
+    if (utf8.empty()) return false;
+    if (byte(0) < 0x80) {
+      c = byte(0);
+    } else if (byte(0) >= 0xC2 && byte(0) <= 0xDF && utf8.size() >= 2 && (byte(1) & 0xC0) == 0x80) {
+      c = (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    } else if (byte(0) >= 0xE1 && byte(0) <= 0xEF && byte(0) != 0xED && utf8.size() >= 3 && (byte(1) & 0xC0) == 0x80 &&
+               (byte(2) & 0xC0) == 0x80) {
+      c = (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    } else {
+      return false;
+    }
+    return sys::FoldChangeTable()[c] == 0;
   }
 
   std::uint64_t frontOffset() const { return front.carry.position() + front.carry.held().size(); }

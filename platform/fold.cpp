@@ -181,13 +181,11 @@ bool FoldLeavesUnchanged(LPCWSTR src, int length) {
   return unorm2_spanQuickCheckYes(normalizer, src + i, rest, &status) == rest && U_SUCCESS(status);
 }
 
-int FoldUnchangedLength(LPCWSTR src, int length) {
-  const UNormalizer2* normalizer = nfc();
-  if (src == nullptr || length <= 0 || normalizer == nullptr) return 0;
-  // Which BMP units may change in a fold or change what precedes them: the marks, the
-  // characters that NFC would replace, and the surrogates, whose characters are looked up whole.
-  static const std::vector<std::uint8_t> mayChange = [normalizer] {
-    std::vector<std::uint8_t> units(0x10000);
+const std::uint8_t* FoldChangeTable() {
+  static const std::vector<std::uint8_t> mayChange = [] {
+    std::vector<std::uint8_t> units(0x10000, 1);
+    const UNormalizer2* normalizer = nfc();
+    if (normalizer == nullptr) return units;
     for (UChar32 c = 0; c < 0x10000; ++c) {
       const CodePoint described = describe(normalizer, c);
       units[static_cast<std::size_t>(c)] = (c >= 0xD800 && c <= 0xDFFF) || described.combiningClass != 0 ||
@@ -195,7 +193,13 @@ int FoldUnchangedLength(LPCWSTR src, int length) {
     }
     return units;
   }();
-  const std::uint8_t* const changes = mayChange.data();
+  return mayChange.data();
+}
+
+int FoldUnchangedLength(LPCWSTR src, int length) {
+  const UNormalizer2* normalizer = nfc();
+  if (src == nullptr || length <= 0 || normalizer == nullptr) return 0;
+  const std::uint8_t* const changes = FoldChangeTable();
   int32_t i = 0;
   while (i < length) {
     while (i < length && changes[src[i]] == 0) ++i;

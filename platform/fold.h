@@ -8,6 +8,8 @@
 
 #include <kwuni/win32.h>
 
+#include <cstdint>
+
 namespace sys {
 
 constexpr DWORD MAP_PRECOMPOSED = 0x00000020;
@@ -25,6 +27,11 @@ bool FoldLeavesUnchanged(LPCWSTR src, int length);
 // Folding works segment by segment: a segment is a character that never joins what precedes it,
 // followed by the characters that may join it. Text that arrives in pieces can be folded up to the
 // start of its last segment, which the next piece may still extend.
+
+// For each BMP code unit, 1 when folding may change it or join it to what precedes it (marks,
+// characters that NFC replaces) or when it is a surrogate, whose character must be looked at
+// whole; 0 for a character that folding leaves as it is and never joins to its predecessor.
+const std::uint8_t* FoldChangeTable();
 
 // The length of the longest prefix of src[0, length) made of whole segments that fold to
 // themselves; length itself when every segment does.

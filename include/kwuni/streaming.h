@@ -121,7 +121,8 @@ struct Problem {
 };
 
 // Where converted output goes: the converter asks for room, writes into it, and commits what it
-// wrote. AppendTo below appends to a string or vector.
+// wrote; every reserve is followed by a commit, of 0 units when nothing was written. AppendTo
+// below appends to a string or vector.
 template <typename Unit>
 class Sink {
  public:

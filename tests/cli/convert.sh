@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # kwuni convert as a user runs it: results byte for byte, against ICU's uconv and glibc's iconv
 # where they convert the same data; exit statuses and messages; the samples; data larger than
-# the tool's 1 MiB chunks, with double-byte runs, UTF-8 sequences and surrogate pairs across
+# the tool's chunks (256 KiB), with double-byte runs, UTF-8 sequences and surrogate pairs across
 # every chunk boundary.
 set -u
 kwuni=$1
@@ -220,7 +220,7 @@ for ccsid in 37 500 1047 273; do
   "$kwuni" convert -f UTF-8 -t "$ccsid" --strict icu.txt >back.bin && same "every-byte-$ccsid-back" back.bin all.bin
 done
 
-# Data larger than a chunk. Each 1 MiB boundary falls at a different place: inside a double-byte
+# Data larger than a chunk. Each chunk boundary falls at a different place: inside a double-byte
 # character, after a shift-out, before and after a shift-in, between two double-byte characters,
 # between single bytes; inside a UTF-8 sequence and between two of them; inside a surrogate pair.
 python3 - <<'PY'

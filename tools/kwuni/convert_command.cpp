@@ -6,7 +6,6 @@
 #include "tools/kwuni/command.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +21,7 @@
 namespace kwuni::cli {
 namespace {
 
-constexpr std::size_t chunkSize = std::size_t{1} << 20;
+constexpr std::size_t chunkSize = std::size_t{1} << 18;
 constexpr std::size_t largestRecord = std::size_t{1} << 20;
 constexpr std::size_t mostInputs = 0xFFFF;
 
@@ -148,27 +147,15 @@ void checkLayout(const Options& o, const kwuni::Encoding& from, const kwuni::Enc
   }
 }
 
-// A file or standard input, taken a chunk at a time. A regular file is mapped into memory,
-// which saves copying it; anything else is read.
+// A file or standard input, taken a chunk at a time into one buffer, which stays in the cache.
 class Input {
  public:
   explicit Input(const std::string& name) : name_(name == "-" ? "standard input" : name) {
-    if (name != "-") {
-      fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd_ < 0) throw Failure(name_ + ": cannot open: " + std::strerror(errno));
-    }
-    struct stat status {};
-    if (::fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-      const auto size = static_cast<std::size_t>(status.st_size);
-      void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
-      if (mapped != MAP_FAILED) {
-        mapped_ = {static_cast<const BYTE*>(mapped), size};
-        ::madvise(mapped, size, MADV_SEQUENTIAL);
-      }
-    }
+    if (name == "-") return;
+    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw Failure(name_ + ": cannot open: " + std::strerror(errno));
   }
   ~Input() {
-    if (!mapped_.empty()) ::munmap(const_cast<BYTE*>(mapped_.data()), mapped_.size());
     if (fd_ != STDIN_FILENO) ::close(fd_);
   }
   Input(const Input&) = delete;
@@ -178,12 +165,6 @@ class Input {
 
   // The next chunk of at most `size` bytes, short only at the end of the input.
   std::span<const BYTE> next(std::size_t size) {
-    if (!mapped_.empty()) {
-      const std::size_t n = std::min(size, mapped_.size() - position_);
-      const auto chunk = mapped_.subspan(position_, n);
-      position_ += n;
-      return chunk;
-    }
     buffer_.resize(size);
     std::size_t done = 0;
     while (done < size) {
@@ -199,8 +180,6 @@ class Input {
  private:
   std::string name_;
   int fd_ = STDIN_FILENO;
-  std::span<const BYTE> mapped_;
-  std::size_t position_ = 0;
   std::vector<BYTE> buffer_;
 };
 
@@ -301,7 +280,7 @@ class FileSink final : public kwuni::Sink<Unit> {
   }
 
  private:
-  static constexpr std::size_t sinkCapacity = std::size_t{1} << 20;
+  static constexpr std::size_t sinkCapacity = std::size_t{1} << 18;
   int fd_ = STDOUT_FILENO;
   std::string name_ = "standard output";
   std::vector<Unit> buffer_ = std::vector<Unit>(sinkCapacity);
