@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace kwuni {
@@ -316,6 +317,18 @@ class HostDecoding final : public DecodingCodec {
 
 // ---- Writing ----------------------------------------------------------------------------------
 
+// How many of the eight bytes at p, from the first, are ASCII.
+std::size_t leadingAscii(const BYTE* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  const std::uint64_t high = word & 0x8080808080808080u;
+  if (high == 0) return 8;
+  if constexpr (std::endian::native == std::endian::little) return static_cast<std::size_t>(std::countr_zero(high)) / 8;
+  std::size_t n = 0;
+  while (p[n] < 0x80) ++n;
+  return n;
+}
+
 class HostEncoding final : public EncodingCodec {
  public:
   HostEncoding(const Encoding& encoding, const HostLayout& layout, Watch& watch)
@@ -351,19 +364,20 @@ class HostEncoding final : public EncodingCodec {
     while (i < length) {
       const BYTE lead = bytes[i];
       if (lead < 0x80 && !shifted_ && i + 8 <= length) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        if ((word & 0x8080808080808080u) == 0) {
-          WORD any = 0;
-          for (std::size_t k = 0; k < 8; ++k) any |= toHost[bytes[i + k]];
-          if (any <= 0xFF) {
-            for (std::size_t k = 0; k < 8; ++k) p[k] = static_cast<BYTE>(toHost[bytes[i + k]]);
-            p += 8;
-            lastStart = i + 7, lastOut = p - 1, lastShifted = false;
-            characters += 8;
-            i += 8;
-            continue;
-          }
+        // The ASCII bytes of the next eight, written at once when all have single-byte codes.
+        const std::size_t ascii = leadingAscii(bytes + i);
+        WORD any = 0;
+        for (std::size_t k = 0; k < ascii; ++k) {
+          const WORD code = toHost[bytes[i + k]];
+          any |= code;
+          p[k] = static_cast<BYTE>(code);
+        }
+        if (any <= 0xFF) {
+          p += ascii;
+          lastStart = i + ascii - 1, lastOut = p - 1, lastShifted = false;
+          characters += ascii;
+          i += ascii;
+          continue;
         }
       }
       char16_t unit = 0;
