@@ -36,26 +36,6 @@ int fieldCommand(std::span<const std::string_view> args);
 // UTF-8 form of a terminated UTF-16 text; unpaired surrogates become U+FFFD.
 std::string toUtf8(const WCHAR* text);
 
-// Writes the UTF-8 form of a code point (one to four bytes) at p and returns the end.
-inline BYTE* putUtf8(char32_t c, BYTE* p) {
-  if (c < 0x80) {
-    *p++ = static_cast<BYTE>(c);
-  } else if (c < 0x800) {
-    *p++ = static_cast<BYTE>(0xC0 | c >> 6);
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *p++ = static_cast<BYTE>(0xE0 | c >> 12);
-    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  } else {
-    *p++ = static_cast<BYTE>(0xF0 | c >> 18);
-    *p++ = static_cast<BYTE>(0x80 | (c >> 12 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c >> 6 & 0x3F));
-    *p++ = static_cast<BYTE>(0x80 | (c & 0x3F));
-  }
-  return p;
-}
-
 // The text as a JSON string literal, quotes included.
 std::string jsonString(std::string_view utf8);
 

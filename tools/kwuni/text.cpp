@@ -1,23 +1,18 @@
+#include <kwuni/streaming.h>
+
 #include "tools/kwuni/command.h"
 
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 namespace kwuni::cli {
 
 std::string toUtf8(const WCHAR* text) {
-  std::string out;
-  for (const WCHAR* p = text; p != nullptr && *p != 0; ++p) {
-    char32_t c = *p;
-    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(p[1]) - 0xDC00);
-      ++p;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    BYTE bytes[4];
-    out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(putUtf8(c, bytes) - bytes));
-  }
-  return out;
+  if (text == nullptr) return {};
+  std::vector<BYTE> bytes;
+  kwuni::Encoder(kwuni::Encoding("UTF-8")).encode(std::u16string_view(text), bytes, true);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string jsonString(std::string_view utf8) {
