@@ -10,7 +10,10 @@
 #include "platform/module.h"
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 namespace velmora {
@@ -77,6 +80,8 @@ std::string fileSystemPath(const std::u16string& path) {
 
 namespace kwuni {
 
+std::atomic<std::uint64_t> tableFileReads{0};
+
 std::string tableFilePath(short ccsid) {
   const std::u16string path = velmora::baseDirectory() + velmora::tableFileName(ccsid);
   return path.size() < velmora::maxPath ? velmora::fileSystemPath(path) : std::string();
@@ -100,8 +105,11 @@ EBCDICTranscoders& EBCDICTranscoders::instance() {
 }
 
 const EBCDICTranscoder& EBCDICTranscoders::transcoder(short ccsid) const {
-  if (const auto found = transcoders.find(ccsid); found != transcoders.end()) return found->second;
+  auto& slot = loaded[static_cast<std::uint16_t>(ccsid)];
+  if (const EBCDICTranscoder* table = slot.load(std::memory_order_acquire)) return *table;
 
+  const std::lock_guard lock(loading);
+  if (const EBCDICTranscoder* table = slot.load(std::memory_order_relaxed)) return *table;  // loaded meanwhile
   const std::u16string name = tableFileName(ccsid);
   const std::u16string path = baseDirectory() + name;
   if (path.size() >= maxPath) {
@@ -111,19 +119,36 @@ const EBCDICTranscoder& EBCDICTranscoders::transcoder(short ccsid) const {
   const std::string narrowPath = fileSystemPath(path);
   std::ifstream file(narrowPath, std::ios::binary);
   if (!file.is_open()) throw EBCDICTranscoderFileNotFound(narrowPath);
+  kwuni::tableFileReads.fetch_add(1, std::memory_order_relaxed);
   try {
-    return transcoders.emplace(ccsid, EBCDICTranscoder(ccsid, file)).first->second;
+    auto table = std::make_unique<EBCDICTranscoder>(ccsid, file);
+    const EBCDICTranscoder* published = table.get();
+    transcoders[ccsid] = std::move(table);
+    slot.store(published, std::memory_order_release);
+    return *published;
   } catch (const EBCDICTranscoderStreamCorrupt&) {
     throw EBCDICTranscoderFileCorrupt(fileSystemPath(name));
   }
 }
 
 void EBCDICTranscoders::add(const EBCDICTranscoder& transcoder) {
-  const auto [where, inserted] = transcoders.emplace(transcoder.getCcsid(), transcoder);
-  if (!inserted) where->second = transcoder;
+  const std::lock_guard lock(loading);
+  const short ccsid = transcoder.getCcsid();
+  if (auto& owned = transcoders[ccsid]) {
+    *owned = transcoder;  // in place: references stay valid
+  } else {
+    owned = std::make_unique<EBCDICTranscoder>(transcoder);
+    loaded[static_cast<std::uint16_t>(ccsid)].store(owned.get(), std::memory_order_release);
+  }
 }
 
-void EBCDICTranscoders::clear() { transcoders.clear(); }
+void EBCDICTranscoders::clear() {
+  const std::lock_guard lock(loading);
+  for (const auto& [ccsid, table] : transcoders) {
+    loaded[static_cast<std::uint16_t>(ccsid)].store(nullptr, std::memory_order_relaxed);
+  }
+  transcoders.clear();
+}
 
 bool EBCDICTranscoders::hasTranscoder(short ccsid) {
   try {

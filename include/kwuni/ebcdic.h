@@ -11,8 +11,12 @@
 #include <kwuni/export.h>
 #include <kwuni/win32.h>
 
+#include <array>
+#include <atomic>
 #include <istream>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,8 +92,10 @@ class KWUNI_API EBCDICTranscoder {
 };
 
 // The process-wide registry of loaded tables. A table is loaded from its file on the first
-// request for its CCSID and kept until clear(); references stay valid until then. The registry
-// takes no lock: callers serialise calls that may load, add or clear.
+// request for its CCSID and kept until clear(); references stay valid until then. Any number of
+// threads may ask for tables at once: each file is read once, under a lock, and every thread gets
+// the same table; a table already loaded is found without a lock. add() and clear() must not run
+// while other threads use the registry or its tables: callers serialise them.
 class KWUNI_API EBCDICTranscoders {
  public:
   static EBCDICTranscoders& instance();
@@ -116,10 +122,13 @@ class KWUNI_API EBCDICTranscoders {
   static int convertUtoE(short ccsid, const WCHAR* src, BYTE* dst, int srcLen);
 
  private:
-  mutable std::map<short, EBCDICTranscoder> transcoders;
+  // Loaded tables by CCSID (as an unsigned 16-bit index), published once complete.
+  mutable std::array<std::atomic<const EBCDICTranscoder*>, 0x10000> loaded{};
+  mutable std::map<short, std::unique_ptr<EBCDICTranscoder>> transcoders;  // owns them
+  mutable std::mutex loading;
 };
 
-// A lock for the callers' use; the library itself never takes one.
+// A lock for the callers' use.
 class KWUNI_API Monitor {
  public:
   // Throws std::runtime_error("Cannot initialise critical section") when the platform refuses.
