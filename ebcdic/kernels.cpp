@@ -101,7 +101,9 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
       }
       WCHAR ch;
       if (i + 1 < length) {
-        ch = lookUp(lookup, static_cast<WORD>(b << 8 | src[i + 1]), lookup.doubleByteSubstitute);
+        // A pair with lead byte 0x00 is a single-byte code, and takes that code's substitute.
+        const auto code = static_cast<WORD>(b << 8 | src[i + 1]);
+        ch = lookUp(lookup, code, code > 0xFF ? lookup.doubleByteSubstitute : lookup.singleByteSubstitute);
         i += 2;
       } else {
         ch = lookup.doubleByteSubstitute;  // the run ends after a lead byte

@@ -227,7 +227,7 @@ class HostDecoding final : public DecodingCodec {
       ++watch_.counts.characters;
       if (u == unmapped) {
         if (!reportUnmapped(start + i, code, true)) return i + 2;
-        u = unicodeSubstitute(true, true);
+        u = unicodeSubstitute(true, code > 0xFF);  // a pair with lead byte 0x00 is a single-byte code
       }
       out.put(u, start + i);
       i += 2;

@@ -36,6 +36,7 @@ TEST_F(FlatConversions, ShiftedHostDataCountsEveryCharacterAndStoresWhatFits) {
       {"repeated shift-out", 930, {0x0E, 0x0E, 0x44, 0x81}, 32, 1, u"\u4E00"},
       {"unmapped substitutes", 930, {0xFF, 0x0E, 0x41, 0x41}, 32, 2, u" \u3000"},
       {"run cut after a lead byte", 930, {0x0E, 0x44, 0x81, 0x44}, 32, 2, u"\u4E00\u3000"},
+      {"pair with lead byte 0x00 is single", 930, {0x0E, 0x00, 0xC1, 0x00, 0xFF, 0x0F}, 32, 2, u"A "},
       {"shift bytes only", 930, {0x0E, 0x0F, 0x0E}, 32, 0, u""},
       {"single-byte CCSID runs", 37, {0x0E, 0x41, 0x41, 0x0F, 0xFF}, 32, 2, u"\uFF1F?"},
       {"Unicode CCSID", 13488, {0x0E, 0x4E, 0x00, 0x00, 0x41, 0x0F, 0x41}, 32, 3, u"\u4E00AA"},
