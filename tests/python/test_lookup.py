@@ -32,7 +32,7 @@ def test_python_keeps_its_own_codecs(name, python_codec):
 
 @pytest.mark.parametrize(
     "name",
-    ["kwuni-4711", "kwuni-13488", "kwuni-924", "kwuni-", "kwuni-x37", "kwuni-37x", "ibm-", "cp" + "9" * 5000, "kwuni-３７"],
+    ["kwuni-4711", "kwuni-13488", "kwuni-", "kwuni-x37", "kwuni-37x", "ibm-", "cp" + "9" * 5000, "kwuni-３７"],
 )
 def test_unknown_names(name):
     with pytest.raises(LookupError):
@@ -43,7 +43,7 @@ def test_tables_list_every_ccsid_with_its_description(ccsids):
     tables = kwuni.tables()
     assert [ccsid for ccsid, _ in tables] == ccsids == sorted(ccsids)
     assert {37, 273, 500, 930, 939, 1047, 1140} <= set(ccsids)
-    assert not {924, 13488} & set(ccsids)  # catalogued, but without a table
+    assert 924 in ccsids and 13488 not in ccsids  # Unicode: catalogued, but without a table
     for ccsid, description in tables:
         assert description.startswith(f"{ccsid} - ")
     assert dict(tables)[930] == "930 - Japanese Katakana-Kanji mixed (Japan)"

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -159,6 +160,39 @@ TEST(GeneratedTables, AgainstIconv) {
     }
     EXPECT_GT(mapped, 200);
   }
+}
+
+// CCSID 924 is CCSID 1047 in the Latin-9 repertoire: eleven codes differ, and its 256 characters
+// are those of ISO 8859-15 (as iconv reads it), but for 0x1C, which every table reads as U+2013.
+TEST(GeneratedTables, Latin9IsCcsid1047WithElevenCodesChanged) {
+  const Loaded latin9 = load(924), base = load(1047);
+  const std::array<std::pair<unsigned, std::uint16_t>, 11> changed = {{{0x9F, 0x20AC}, {0x6A, 0x0160}, {0xBB, 0x0161},
+                                                                        {0xBE, 0x017D}, {0x9D, 0x017E}, {0xB7, 0x0152},
+                                                                        {0xB8, 0x0153}, {0xB9, 0x0178}, {0x4A, 0x00DD},
+                                                                        {0xB0, 0x00A2}, {0xBA, 0x00AC}}};
+  std::vector<bool> isChanged(0x100, false);
+  for (const auto& [code, unit] : changed) {
+    EXPECT_EQ(latin9.toUnicode[code], unit) << "code " << code;
+    EXPECT_EQ(latin9.fromUnicode[unit], code) << "U+" << std::hex << unit;
+    isChanged[code] = true;
+  }
+  for (unsigned b = 0; b < 0x100; ++b) {
+    if (!isChanged[b]) {
+      EXPECT_EQ(latin9.toUnicode[b], base.toUnicode[b]) << "code " << b;
+    }
+  }
+  const auto cd = kwuni::test::openIconv("ISO-8859-15");
+  ASSERT_NE(cd, nullptr);
+  std::vector<std::uint16_t> repertoire, ours;
+  for (unsigned b = 0; b < 0x100; ++b) {
+    const std::u16string wide = kwuni::test::iconvToWide(cd, std::string(1, static_cast<char>(b)));
+    ASSERT_EQ(wide.size(), 1u);
+    if (wide[0] != 0x1C) repertoire.push_back(wide[0]);
+    if (b != 0x1C) ours.push_back(latin9.toUnicode[b]);
+  }
+  std::sort(repertoire.begin(), repertoire.end());
+  std::sort(ours.begin(), ours.end());
+  EXPECT_EQ(ours, repertoire);
 }
 
 }  // namespace

@@ -158,4 +158,31 @@ std::optional<CodeMaps> iconvMaps(int ccsid) {
   return maps;
 }
 
+std::optional<CodeMaps> latin9Maps() {
+  auto maps = icuMaps(1047, false);
+  if (!maps) maps = iconvMaps(1047);
+  if (!maps) return std::nullopt;
+  struct Change {
+    std::uint32_t code;
+    std::uint32_t unit;
+  };
+  constexpr Change changes[] = {
+      {0x9F, 0x20AC}, {0x6A, 0x0160}, {0xBB, 0x0161}, {0xBE, 0x017D},  // Latin-9 in place of Latin-1
+      {0x9D, 0x017E}, {0xB7, 0x0152}, {0xB8, 0x0153}, {0xB9, 0x0178},
+      {0x4A, 0x00DD}, {0xB0, 0x00A2}, {0xBA, 0x00AC},  // moved
+  };
+  // The characters these codes leave lose their way back; then each change maps both ways.
+  for (const Change& change : changes) {
+    for (auto& code : maps->fromUnicode) {
+      if (code == change.code) code = noMapping;
+    }
+  }
+  for (const Change& change : changes) {
+    maps->toUnicode[change.code] = change.unit;
+    maps->fromUnicode[change.unit] = change.code;
+  }
+  maps->source = "CCSID 1047 (" + maps->source + ") with the Latin-9 changes";
+  return maps;
+}
+
 }  // namespace kwuni::mktables

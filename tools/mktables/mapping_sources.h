@@ -29,4 +29,9 @@ std::optional<CodeMaps> icuMaps(int ccsid, bool mixed);
 // The iconv converter IBM<ccsid>, single-byte only. Empty when iconv does not know it.
 std::optional<CodeMaps> iconvMaps(int ccsid);
 
+// CCSID 924, which no converter here maps: the layout of CCSID 1047 in the Latin-9 repertoire,
+// eight codes given the characters Latin-9 puts in place of Latin-1's and three characters moved.
+// Empty when 1047 has no source either.
+std::optional<CodeMaps> latin9Maps();
+
 }  // namespace kwuni::mktables

@@ -24,6 +24,7 @@ namespace kwuni::mktables {
 namespace {
 
 constexpr int unicodeCcsid = 13488;  // Unicode passes through: no table
+constexpr int latin9Ccsid = 924;     // derived from CCSID 1047
 constexpr std::size_t maxEntries = 32767;
 
 struct Entry {
@@ -160,6 +161,7 @@ int run(int argc, char** argv) {
     const bool mixed = row.isDbcs == 1;
     auto maps = icuMaps(row.code, mixed);
     if (!maps && !mixed) maps = iconvMaps(row.code);
+    if (!maps && row.code == latin9Ccsid) maps = latin9Maps();
     const auto file = outDir / fileName(row.code);
     if (!maps) {
       std::filesystem::remove(file);  // a table from an earlier build must not outlive its source
