@@ -184,8 +184,8 @@ class KWUNI_API Decoder {
   // (stopAtUnmapped). It then has used the bytes up to and including that character, written
   // nothing for it, and problem() describes it. To go on, call again with the rest, with the
   // same `last`, until a call returns without a problem: the rest may be empty while the
-  // decoder still holds bytes from earlier calls. With offsets,
-  // each UTF-16 code unit written also appends the stream offset of the character it comes from.
+  // decoder still holds bytes from earlier calls. With offsets, each UTF-16 code unit written
+  // also appends the stream offset of the character it comes from.
   std::size_t decode(std::span<const BYTE> bytes, Sink<char16_t>& text, bool last = false,
                      std::vector<std::uint64_t>* offsets = nullptr);
   std::size_t decode(std::span<const BYTE> bytes, Sink<char>& utf8, bool last = false);
@@ -217,11 +217,11 @@ class KWUNI_API Decoder {
 };
 
 // Unicode, given as UTF-16 or UTF-8, to host data, UTF-8, UTF-16 or code-page bytes. Offsets are
-// in code units of the input: UTF-16 units or UTF-8 bytes. A base character followed by combining
-// marks is composed first (e + U+0301 becomes é) as FoldStringW with MAP_PRECOMPOSED does: there is
-// no decomposition, and single characters keep their own codes. Throws ConversionError for a
-// table that cannot be loaded (at construction) and RecordOverflow for a line that does not fit
-// its record.
+// in code units of the input: UTF-16 units or UTF-8 bytes. For host data and code pages a base
+// character followed by combining marks is composed first (e + U+0301 becomes é) as FoldStringW
+// with MAP_PRECOMPOSED does: there is no decomposition, and single characters keep their own
+// codes; UTF-8 and UTF-16 are written as they come. Throws ConversionError for a table that
+// cannot be loaded (at construction) and RecordOverflow for a line that does not fit its record.
 class KWUNI_API Encoder {
  public:
   explicit Encoder(const Encoding& to, const ConversionOptions& options = {});
