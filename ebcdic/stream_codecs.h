@@ -51,6 +51,26 @@ inline char* putUtf8(char32_t c, char* p) {
   return p;
 }
 
+// A character of UTF-8 that the fast loops take: one to three well-formed bytes of a BMP character
+// (no surrogate, and, for simplicity, no lead byte 0xE0); length 0 for anything else, which the
+// careful path takes.
+struct PlainUtf8 {
+  char16_t unit;
+  std::size_t length;
+};
+inline PlainUtf8 plainUtf8(const BYTE* p, std::size_t available) {
+  const BYTE lead = p[0];
+  if (lead < 0x80) return {lead, 1};
+  if (lead >= 0xC2 && lead <= 0xDF && available >= 2 && (p[1] & 0xC0) == 0x80) {
+    return {static_cast<char16_t>((lead & 0x1F) << 6 | (p[1] & 0x3F)), 2};
+  }
+  if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && available >= 3 && (p[1] & 0xC0) == 0x80 &&
+      (p[2] & 0xC0) == 0x80) {
+    return {static_cast<char16_t>((lead & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)), 3};
+  }
+  return {0, 0};
+}
+
 // Characters that cannot be converted: counted and substituted, or the first one stops the
 // piece. Codecs call unmapped() and, when it returns false, return at once with the character
 // used.

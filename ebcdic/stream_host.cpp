@@ -380,18 +380,8 @@ class HostEncoding final : public EncodingCodec {
           continue;
         }
       }
-      char16_t unit = 0;
-      std::size_t n = 0;
-      if (lead < 0x80) {
-        unit = lead, n = 1;
-      } else if (lead >= 0xC2 && lead <= 0xDF && i + 1 < length && (bytes[i + 1] & 0xC0) == 0x80) {
-        unit = static_cast<char16_t>((lead & 0x1F) << 6 | (bytes[i + 1] & 0x3F)), n = 2;
-      } else if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
-                 (bytes[i + 2] & 0xC0) == 0x80) {
-        unit = static_cast<char16_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 | (bytes[i + 2] & 0x3F)), n = 3;
-      } else {
-        break;
-      }
+      const auto [unit, n] = plainUtf8(bytes + i, length - i);
+      if (n == 0) break;
       const WORD code = toHost[unit];
       if (changes[unit] != 0 || code == unmapped) break;
       lastStart = i, lastOut = p, lastShifted = shifted_;

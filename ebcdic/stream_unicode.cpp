@@ -140,13 +140,9 @@ class Utf8Decoding final : public DecodingCodec {
         }
         *p++ = lead;
         ++i;
-      } else if (lead >= 0xC2 && lead <= 0xDF && i + 1 < length && (bytes[i + 1] & 0xC0) == 0x80) {
-        *p++ = static_cast<char16_t>((lead & 0x1F) << 6 | (bytes[i + 1] & 0x3F));
-        i += 2;
-      } else if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
-                 (bytes[i + 2] & 0xC0) == 0x80) {
-        *p++ = static_cast<char16_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 | (bytes[i + 2] & 0x3F));
-        i += 3;
+      } else if (const PlainUtf8 c = plainUtf8(bytes + i, length - i); c.length != 0) {
+        *p++ = c.unit;
+        i += c.length;
       } else {
         break;  // anything else takes the careful way
       }

@@ -304,20 +304,9 @@ struct Encoder::State {
 
   // Whether the text starts with a well-formed BMP character that nothing composes with.
   static bool startsWithPlainCharacter(std::string_view utf8) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(utf8[k])); };
-    char32_t c = 0;
     if (utf8.empty()) return false;
-    if (byte(0) < 0x80) {
-      c = byte(0);
-    } else if (byte(0) >= 0xC2 && byte(0) <= 0xDF && utf8.size() >= 2 && (byte(1) & 0xC0) == 0x80) {
-      c = (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-    } else if (byte(0) >= 0xE1 && byte(0) <= 0xEF && byte(0) != 0xED && utf8.size() >= 3 && (byte(1) & 0xC0) == 0x80 &&
-               (byte(2) & 0xC0) == 0x80) {
-      c = (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-    } else {
-      return false;
-    }
-    return sys::FoldChangeTable()[c] == 0;
+    const auto c = stream::plainUtf8(reinterpret_cast<const BYTE*>(utf8.data()), utf8.size());
+    return c.length != 0 && sys::FoldChangeTable()[c.unit] == 0;
   }
 
   std::uint64_t frontOffset() const { return front.carry.position() + front.carry.held().size(); }
