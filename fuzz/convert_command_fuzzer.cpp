@@ -3,8 +3,7 @@
 // answers with an exit status or one of the tool's errors, never a crash. Output goes nowhere,
 // and options that would write files or read standard input are left out.
 
-#include <kwuni/ebcdic.h>
-
+#include "fuzz/fuzz_support.h"
 #include "tools/kwuni/command.h"
 
 #include <fcntl.h>
@@ -31,7 +30,6 @@ const std::string& inputFile() {
     const int null = ::open("/dev/null", O_WRONLY);
     if (null < 0 || ::dup2(null, STDOUT_FILENO) < 0) std::abort();
     ::close(null);
-    KW_SetUniBaseDirectory(KWUNI_BUILD_DIR);  // the tables the build made
     return std::string(name);
   }();
   return path;
@@ -51,6 +49,7 @@ void writeInput(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  kwuni::fuzz::useBuildTables();
   std::vector<std::string> words;
   std::size_t at = 0;
   while (at < size && words.size() < 16) {
@@ -86,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   args.emplace_back(inputFile());
   try {
     const int status = kwuni::cli::convertCommand(args);
-    if (status != kwuni::cli::exitOk) std::abort();
+    kwuni::fuzz::require(status == kwuni::cli::exitOk);
   } catch (const kwuni::cli::UsageError&) {
   } catch (const kwuni::cli::Failure&) {
   }

@@ -5,19 +5,16 @@
 #include <kwuni/dbcs.h>
 #include <kwuni/ebcdic.h>
 
+#include "fuzz/fuzz_support.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 namespace {
 
 using velmora::DBCSEditBuffer;
 using velmora::DbcsType;
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // The characters an edit types: blanks, single-byte and double-byte letters, shift marks, and
 // whatever the input names.
@@ -31,8 +28,7 @@ WCHAR character(std::uint8_t pick, std::uint8_t low) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  static const bool based = (KW_SetUniBaseDirectory(KWUNI_BUILD_DIR), true);
-  (void)based;
+  kwuni::fuzz::useBuildTables();
   constexpr short ccsids[] = {930, 939, 1390, 13488};
   constexpr DbcsType kinds[] = {velmora::DbcsOnly, velmora::DbcsPure, velmora::DbcsEither, velmora::DbcsOpen,
                                 velmora::DbcsNone};
@@ -64,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
     }
-    require(field.getLength() == length);
-    require(result == -1 || (result >= 0 && result < (length > 0 ? length : 1)));
+    kwuni::fuzz::require(field.getLength() == length);
+    kwuni::fuzz::require(result == -1 || (result >= 0 && result < (length > 0 ? length : 1)));
   }
   field.save(cells.data(), 0, length);
   return 0;

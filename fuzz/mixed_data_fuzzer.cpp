@@ -5,17 +5,14 @@
 #include <kwuni/ebcdic.h>
 #include <kwuni/streaming.h>
 
+#include "fuzz/fuzz_support.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-void require(bool condition) {
-  if (!condition) std::abort();
-}
 
 std::u16string flatDecode(short ccsid, const BYTE* bytes, std::size_t length) {
   const auto n = static_cast<int>(length);
@@ -29,8 +26,7 @@ std::u16string flatDecode(short ccsid, const BYTE* bytes, std::size_t length) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  static const bool based = (KW_SetUniBaseDirectory(KWUNI_BUILD_DIR), true);
-  (void)based;
+  kwuni::fuzz::useBuildTables();
   constexpr short ccsids[] = {930, 939, 1390, 37};
   const short ccsid = ccsids[data[0] % 4];
   const BYTE* bytes = data + 3;
@@ -47,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   decoder.decode(std::span(bytes, first), cut);
   decoder.decode(std::span(bytes + first, second - first), cut);
   decoder.decode(std::span(bytes + second, length - second), cut, true);
-  require(cut == whole);
+  kwuni::fuzz::require(cut == whole);
 
   // The flat conversion reads mixed data the same way.
-  if (encoding.mixed()) require(flatDecode(ccsid, bytes, length) == whole);
+  if (encoding.mixed()) kwuni::fuzz::require(flatDecode(ccsid, bytes, length) == whole);
 
   // What was read comes back unchanged from host bytes.
   if (!whole.empty() && encoding.mixed()) {
@@ -58,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int needed = KW_WideCharToEbcdicBytes(ccsid, whole.data(), n, nullptr, 0);
     std::vector<BYTE> host(static_cast<std::size_t>(needed));
     KW_WideCharToEbcdicBytes(ccsid, whole.data(), n, host.data(), needed);
-    require(flatDecode(ccsid, host.data(), host.size()) == whole);
+    kwuni::fuzz::require(flatDecode(ccsid, host.data(), host.size()) == whole);
   }
   return 0;
 }
