@@ -170,15 +170,9 @@ int deliver(const UChar* folded, std::size_t length, LPWSTR dst, int dstLen) {
 bool FoldLeavesUnchanged(LPCWSTR src, int length) {
   if (src == nullptr || length == 0) return true;
   const std::size_t size = length < 0 ? std::char_traits<char16_t>::length(src) : static_cast<std::size_t>(length);
-  // Nothing below U+0300 composes with what precedes it or is replaced by NFC.
-  std::size_t i = 0;
-  while (i < size && src[i] < 0x0300) ++i;
-  if (i == size) return true;
-  const UNormalizer2* normalizer = nfc();
-  if (normalizer == nullptr || size - i > INT32_MAX) return false;
-  UErrorCode status = U_ZERO_ERROR;
-  const auto rest = static_cast<int32_t>(size - i);
-  return unorm2_spanQuickCheckYes(normalizer, src + i, rest, &status) == rest && U_SUCCESS(status);
+  if (size > INT32_MAX) return false;
+  const auto n = static_cast<int>(size);
+  return FoldUnchangedLength(src, n) == n;
 }
 
 const std::uint8_t* FoldChangeTable() {
