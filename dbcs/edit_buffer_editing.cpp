@@ -4,6 +4,7 @@
 #include <kwuni/dbcs.h>
 
 #include "dbcs/field_scan.h"
+#include "dbcs/field_text.h"
 
 #include <algorithm>
 #include <vector>
@@ -30,12 +31,22 @@ class FieldEdit {
  public:
   explicit FieldEdit(DBCSEditBuffer& f) : field(f), scan(f) {}
 
-  int insert(int pos, WCHAR ch);
-  int overwrite(int pos, WCHAR ch);
-  int remove(int pos, bool shift);
+  // The calls of DBCSEditBuffer: each keeps its result only when it tells the truth about the
+  // field's text (dbcs/field_text.h), and otherwise puts every cell back and returns -1.
+  int insertTruthfully(int pos, WCHAR ch);
+  int overwriteTruthfully(int pos, WCHAR ch);
+  int removeTruthfully(int pos, bool shift);
   void normalize();
 
  private:
+  template <class Edit, class Losable>
+  int truthfully(WCHAR typed, Edit edit, Losable losable);
+
+  // The steps the host rules give, which the calls above check and which nest in each other.
+  int insert(int pos, WCHAR ch);
+  int overwrite(int pos, WCHAR ch);
+  int remove(int pos, bool shift);
+
   WCHAR at(int pos) const { return scan.at(pos); }
   int last() const { return field.length - 1; }
   DbcsType type() const { return field.type; }
@@ -62,6 +73,37 @@ class FieldEdit {
   FieldScan scan;
   int nesting = 0;
 };
+
+template <class Edit, class Losable>
+int FieldEdit::truthfully(WCHAR typed, Edit edit, Losable losable) {
+  const std::vector<DWORD> saved = field.cells;
+  const FieldText before(field);
+  const int result = edit();
+  const bool truthful = result >= 0 ? before.keptIn(FieldText(field), result, typed, losable(result))
+                                    : before.keptIn(FieldText(field), -1, 0, FieldText::noCells);
+  if (truthful) return result;
+  field.cells = saved;
+  scan.touched(0);
+  return -1;
+}
+
+// Inserting loses nothing.
+int FieldEdit::insertTruthfully(int pos, WCHAR ch) {
+  return truthfully(ch, [&] { return insert(pos, ch); }, [](int) { return FieldText::noCells; });
+}
+
+// An overwrite replaces what stood in the cells it writes: the character's own, the SO or SI
+// before it and the cells after it that the host bytes of a wider or narrower character take.
+int FieldEdit::overwriteTruthfully(int pos, WCHAR ch) {
+  return truthfully(ch, [&] { return overwrite(pos, ch); }, [](int at) { return FieldText::Cells{at - 1, at + 2}; });
+}
+
+// A removal takes out its own character; the SO of a DbcsEither field takes the whole field.
+int FieldEdit::removeTruthfully(int pos, bool shift) {
+  const bool clearsField = type() == DbcsEither && at(pos) == shiftOut;
+  const FieldText::Cells losable = clearsField ? FieldText::Cells{0, last()} : FieldText::Cells{pos, pos};
+  return truthfully(0, [&] { return remove(pos, shift); }, [losable](int) { return losable; });
+}
 
 void FieldEdit::put(int pos, WCHAR ch) {
   if (!inField(pos)) return;
@@ -382,8 +424,9 @@ int FieldEdit::remove(int pos, bool shift) {
     if (inside && freeMarks && hasNext && next != shiftOut) return -1;  // only to join two runs
   }
 
+  const bool wholeField = c == shiftOut && type() == DbcsEither;
   int n = 1;
-  if (c == shiftOut && type() == DbcsEither) {
+  if (wholeField) {
     n = field.length;
   } else if (c == shiftOut || c == shiftIn) {
     n = hasNext && (next == shiftOut || next == shiftIn) ? 2 : 1;
@@ -394,6 +437,8 @@ int FieldEdit::remove(int pos, bool shift) {
   if (shift) {
     int end = field.length;
     if (type() == DbcsOnly || (type() == DbcsEither && pos > 0 && first == shiftOut)) end = last();
+    if (pos >= end) return -1;  // the fixed SI's cell: nothing closes up over it
+    if (!wholeField) n = std::min(n, end - pos);  // a character cut by the field's end or its SI
     const DWORD removed = field.cells[static_cast<std::size_t>(pos)];
     auto begin = field.cells.begin();
     if (pos + n < end) std::copy(begin + pos + n, begin + end, begin + pos);
@@ -422,7 +467,10 @@ void FieldEdit::normalize() {
     const WCHAR first = at(0);
     const bool fixedEnd = type() == DbcsOnly || (type() == DbcsEither && first == shiftOut);
     if (c == 0) {
-      if (anyCharacter(i + 1, fixedEnd ? last() : field.length)) overwrite(i, inRun ? ideographicSpace : space);
+      if (anyCharacter(i + 1, fixedEnd ? last() : field.length)) {
+        const WCHAR blank = inRun ? ideographicSpace : space;
+        truthfully(blank, [&] { return overwrite(i, blank); }, [](int) { return FieldText::noCells; });
+      }
       return;
     }
     const bool marksAllowed = type() != DbcsPure && type() != DbcsNone;
@@ -457,15 +505,15 @@ void FieldEdit::normalize() {
     // it, or nothing to close up over the last cell) would be repeated for ever: the walk moves
     // on too.
     characters(before);
-    if (remove(i, true) < 0 || unchanged(before)) ++i;
+    if (removeTruthfully(i, true) < 0 || unchanged(before)) ++i;
   }
 }
 
-int DBCSEditBuffer::insert(int pos, WCHAR ch) { return FieldEdit(*this).insert(pos, ch); }
+int DBCSEditBuffer::insert(int pos, WCHAR ch) { return FieldEdit(*this).insertTruthfully(pos, ch); }
 
-int DBCSEditBuffer::overwrite(int pos, WCHAR ch) { return FieldEdit(*this).overwrite(pos, ch); }
+int DBCSEditBuffer::overwrite(int pos, WCHAR ch) { return FieldEdit(*this).overwriteTruthfully(pos, ch); }
 
-int DBCSEditBuffer::remove(int pos, bool shift) { return FieldEdit(*this).remove(pos, shift); }
+int DBCSEditBuffer::remove(int pos, bool shift) { return FieldEdit(*this).removeTruthfully(pos, shift); }
 
 int DBCSEditBuffer::getFreeSpace(int pos) const { return FieldScan(*this).freeSpace(pos); }
 

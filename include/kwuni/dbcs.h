@@ -65,6 +65,14 @@ enum DbcsType : int {
 // else. Nothing is ever written outside the field. The editing calls throw nothing of their
 // own; load throws for a negative count or missing source cells, save for missing target cells.
 //
+// An edit never misstates the text, that is the characters other than marks, empty cells and
+// blanks (spaces, U+3000): an insert keeps every character and puts the typed one at the position
+// it returns; a removal takes out its own character only (the SO of a DbcsEither field takes the
+// whole field along); an overwrite replaces what stood in the cells it writes, its own, the SO or
+// SI before them and the cell after them that a wider or narrower character's host bytes take.
+// An edit whose steps would lose, duplicate, invent or reorder anything else is undone, blank
+// fills included, and refused with -1; normalize moves on past such a removal or blank.
+//
 // The host rules keep a field in shape through ordinary typing. A few edits, done as the rules
 // say, can leave it out of step, and normalize tidies it afterwards: overwriting with SO or SI
 // (written wherever asked), inserting SI, removing a mark or an empty cell without shift, a

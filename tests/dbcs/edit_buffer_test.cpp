@@ -281,7 +281,8 @@ TEST_F(EditBuffer, Overwrite) {
       {japanese, DbcsOpen, "abcdef", Op::overwrite, 1, X, 2, "a«漢 »f"},  // four cells
       {japanese, DbcsOpen, "ab«字 »·", Op::overwrite, 0, X, 1, "«漢 字 »·"},  // joins the run
       {japanese, DbcsOpen, "ab«字 »··", Op::overwrite, 1, X, 2, "a«漢 » ··"},
-      {japanese, DbcsOpen, "ab«字 漢 »", Op::overwrite, 1, X, 2, "a«漢 » «»"},
+      // The SI written after the character would empty the cells of the run's next character.
+      {japanese, DbcsOpen, "ab«字 漢 »", Op::overwrite, 1, X, -1, "ab«字 漢 »"},
       {japanese, DbcsOpen, "«漢 »···", Op::overwrite, 3, Y, 3, "«漢 字 »·"},  // extends the run
       {japanese, DbcsOpen, "«漢 »«字 »", Op::overwrite, 3, Y, 3, "«漢 字 字 »"},  // and joins the next
       {japanese, DbcsOpen, "«漢 字 »ab", Op::overwrite, 3, X, 3, "«漢 漢 »ab"},
@@ -395,8 +396,25 @@ TEST_F(EditBuffer, CircularCasesEnd) {
       // straight back onto the SO.
       {japanese, DbcsPure, "a«····", Op::insert, 1, X, -1, "a«····"},
       {japanese, DbcsPure, "a«····", Op::overwrite, 1, X, -1, "a«····"},
-      // Nothing closes up over the last cell of a DbcsOnly field: normalize moves on.
-      {japanese, DbcsOnly, "«漢 字 «", Op::normalize, 0, 0, 0, "«漢 字·«"},
+      // Nothing closes up over the last cell of a DbcsOnly field: the removal is refused and
+      // normalize moves on.
+      {japanese, DbcsOnly, "«漢 字 «", Op::normalize, 0, 0, 0, "«漢 字 «"},
+  };
+  for (const auto& c : cases) check(c);
+}
+
+// Where the steps would lose a character already in the field or the one typed, the edit is
+// refused and the field left as it was, blank fills included.
+TEST_F(EditBuffer, EditsThatWouldLoseTextAreRefused) {
+  const EditCase cases[] = {
+      // The blank filled before the position takes the cell the character was to go in.
+      {unicode, DbcsOnly, "«Ａ 　 ··»", Op::insert, 6, u'A', -1, "«Ａ 　 ··»"},
+      {unicode, DbcsOnly, "«　 　 ··»", Op::insert, 7, u'é', -1, "«　 　 ··»"},
+      // A full-width character cut by the field's end or its SI takes only its own cell along.
+      {unicode, DbcsPure, "　 　 あ €　", Op::removeShift, 7, 0, 7, "　 　 あ €·"},
+      {japanese, DbcsOnly, "«漢 字 漢»", Op::removeShift, 5, 0, 5, "«漢 字 ·»"},
+      // A blank of normalize that would take the next cell of a run from its character.
+      {unicode, DbcsOpen, "«·A»", Op::normalize, 0, 0, 0, "«·A»"},
   };
   for (const auto& c : cases) check(c);
 }
