@@ -1,5 +1,6 @@
-// National-language catalogues: the Windows ANSI and OEM code pages and the EBCDIC host code pages
-// (CCSIDs) that kwuni offers, with their display texts, GDI character sets and host defaults.
+// National-language catalogues: the Windows ANSI and OEM code pages, the EBCDIC host code pages
+// (CCSIDs) and the host's national language versions (NLVs) that kwuni offers, with their display
+// texts, GDI character sets and host defaults.
 //
 // None of these functions fails or throws. Asking about a code that a catalogue does not list
 // yields 0 (membership tests, code lookups), a text such as "-5 - Unsupported CCSID"
@@ -65,6 +66,33 @@ KWUNI_API int KW_GetCorrectedECP(int ccsid);
 
 // The system's ANSI code page.
 KWUNI_API unsigned int KW_GetACP();
+
+// ---- National language versions (NLVs) ---------------------------------------------------------
+// The host's numbers for a national language and its conventions, such as 2924 for English.
+
+// Offers every NLV in catalogue order; with CP_INSTALLED or CP_SUPPORTED only those that pass
+// KW_IsValidNLV. The callback's result is ignored; the result is always 1.
+KWUNI_API int KW_EnumNLVs(EnumTextProc proc, long value, unsigned long flags);
+
+// Display text of an NLV; "2998 - Unsupported NLV" for an unlisted one (replaced by the next
+// such call).
+KWUNI_API const WCHAR* KW_GetNLVDesc(int nlv);
+
+// NLV of the first row whose description equals the text, ignoring the case of A-Z; 0 if none.
+KWUNI_API int KW_GetNLVCode(const WCHAR* description);
+
+// 1 when the catalogue lists the NLV, else 0.
+KWUNI_API int KW_IsNLV(int nlv);
+
+// 1 when the NLV is listed and, with CP_INSTALLED or CP_SUPPORTED, the system can display it
+// (always on the NT family).
+KWUNI_API int KW_IsValidNLV(int nlv, unsigned long flags);
+
+// GDI character set that displays the language; 0 for an unlisted NLV.
+KWUNI_API int KW_TranslateNLVInfo(int nlv);
+
+// Default NLV for an ANSI code page (0: the system's); 2924 for code pages without one.
+KWUNI_API int KW_GetDefaultNLV(int ansiCodePage);
 
 // Writes the value as an unsigned decimal into at most count characters. Returns the number of
 // digits when they and a terminator fit, count when the digits fill it exactly (no terminator),

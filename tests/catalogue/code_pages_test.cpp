@@ -1,6 +1,6 @@
 #include <kwuni/catalogue.h>
 
-#include "catalogue/code_page_rows.h"
+#include "catalogue/catalogue_rows.h"
 #include "platform/locale.h"
 #include "platform/version.h"
 #include "tests/support.h"
@@ -16,7 +16,8 @@ namespace {
 
 using kwuni::catalogue::ansiRows;
 using kwuni::catalogue::ccsidRows;
-using kwuni::catalogue::CodePageRow;
+using kwuni::catalogue::CodeRow;
+using kwuni::catalogue::nlvRows;
 using kwuni::catalogue::oemRows;
 using kwuni::test::widen;
 
@@ -37,13 +38,14 @@ class CodePages : public ::testing::Test {
 // are unique within the catalogue).
 TEST_F(CodePages, EveryRowIsListedAndItsDescriptionLeadsBackToIt) {
   struct Catalogue {
-    std::span<const CodePageRow> rows;
+    std::span<const CodeRow> rows;
     const WCHAR* (*describe)(int);
     int (*codeOf)(const WCHAR*), (*isListed)(int), (*translate)(int);
   };
   for (const auto& c : {Catalogue{ansiRows, KW_GetACPDesc, KW_GetACPCode, KW_IsACP, KW_TranslateACPInfo},
                         Catalogue{oemRows, KW_GetOEMCPDesc, KW_GetOEMCPCode, KW_IsOEMCP, KW_TranslateOEMCPInfo},
-                        Catalogue{ccsidRows, KW_GetECPDesc, KW_GetECPCode, KW_IsECP, KW_TranslateECPInfo}}) {
+                        Catalogue{ccsidRows, KW_GetECPDesc, KW_GetECPCode, KW_IsECP, KW_TranslateECPInfo},
+                        Catalogue{nlvRows, KW_GetNLVDesc, KW_GetNLVCode, KW_IsNLV, KW_TranslateNLVInfo}}) {
     std::set<int> codes;
     for (const auto& row : c.rows) {
       SCOPED_TRACE(row.code);
@@ -205,6 +207,57 @@ TEST_F(CodePages, NumberTexts) {
   for (const auto& [input, value] : readings) EXPECT_EQ(KW_StringToCP(input.c_str()), value);
   EXPECT_EQ(KW_StringToNLV(nullptr), 0);
   EXPECT_EQ(KW_StringToCalendar(u"2"), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- NLVs --------------------------------------------------------------------------------------
+
+TEST_F(CodePages, NlvEnumerationOffersEveryRowWithoutFlags) {
+  const auto all = enumerate(KW_EnumNLVs, 0);
+  ASSERT_EQ(all.size(), 48u);
+  EXPECT_EQ(all.front(), u"2902");
+  EXPECT_EQ(all.back(), u"2996");
+  EXPECT_EQ(all[16], u"2930");  // table order, not numeric order
+  EXPECT_EQ(enumerate(KW_EnumNLVs, CP_SUPPORTED), all);
+  EXPECT_EQ(enumerate(KW_EnumNLVs, KW_ENUM_SPECIAL), all);
+  // The older family with a Western system code page offers the NLVs shown with ANSI_CHARSET.
+  sys::testing::setPlatformId(VER_PLATFORM_WIN32_WINDOWS);
+  const auto western = enumerate(KW_EnumNLVs, CP_INSTALLED);
+  EXPECT_EQ(western.size(), 26u);
+  EXPECT_EQ(enumerate(KW_EnumNLVs, 0), all);
+}
+
+TEST_F(CodePages, NlvLookups) {
+  EXPECT_EQ(text(KW_GetNLVDesc(2998)), u"2998 - Unsupported NLV");
+  EXPECT_EQ(text(KW_GetNLVDesc(-1)), u"-1 - Unsupported NLV");
+  EXPECT_EQ(KW_TranslateNLVInfo(2962), 128);
+  EXPECT_EQ(KW_TranslateNLVInfo(1), 0);  // no fallback to the system's set
+  EXPECT_EQ(KW_IsNLV(2930), 1);
+  EXPECT_EQ(KW_IsNLV(2998), 0);
+  EXPECT_EQ(KW_GetNLVCode(u"2924 - ENGLISH (UPPERCASE AND LOWERCASE)"), 2924);
+  EXPECT_EQ(KW_GetNLVCode(nullptr), 0);
+
+  const std::pair<int, int> defaults[] = {{932, 2962}, {437, 2924}, {1251, 2979}, {1256, 2954}, {65001, 2924}};
+  for (const auto& [cp, nlv] : defaults) EXPECT_EQ(KW_GetDefaultNLV(cp), nlv) << cp;
+  EXPECT_EQ(KW_GetDefaultNLV(0), 2924);
+  sys::testing::setLocale("ru_RU");
+  EXPECT_EQ(KW_GetDefaultNLV(0), 2979);
+}
+
+TEST_F(CodePages, NlvValidity) {
+  EXPECT_EQ(KW_IsValidNLV(2979, CP_INSTALLED), 1);
+  EXPECT_EQ(KW_IsValidNLV(2998, 0), 0);
+  EXPECT_EQ(KW_IsValidNLV(2998, CP_SUPPORTED), 0);
+  sys::testing::setPlatformId(VER_PLATFORM_WIN32_WINDOWS);
+  EXPECT_EQ(KW_IsValidNLV(2979, CP_INSTALLED), 0);
+  EXPECT_EQ(KW_IsValidNLV(2924, CP_INSTALLED), 1);
+  EXPECT_EQ(KW_IsValidNLV(2979, 0), 1);
+  sys::testing::setLocale("ru_RU");
+  EXPECT_EQ(KW_IsValidNLV(2979, CP_SUPPORTED), 1);
+  EXPECT_EQ(KW_IsValidNLV(2962, CP_SUPPORTED), 0);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <kwuni/catalogue.h>
 #include <kwuni/ebcdic.h>
 
-#include "catalogue/code_page_rows.h"
+#include "catalogue/catalogue_rows.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>

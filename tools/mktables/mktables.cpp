@@ -6,7 +6,7 @@
 // first and round trips last: where a one-way entry claims a code or a unit that also has a
 // round trip, the round trip overwrites it.
 
-#include "catalogue/code_page_rows.h"
+#include "catalogue/catalogue_rows.h"
 #include "tools/mktables/mapping_sources.h"
 
 #include <cstdint>

@@ -1,28 +1,21 @@
-// The rows of the three code page catalogues, and the host defaults of each ANSI code page.
+// The rows of the code page, CCSID and NLV catalogues, and the host defaults of each ANSI code page.
 // Rows stand, and are searched, in this order; the first match wins.
 #pragma once
 
-#include <kwuni/win32.h>
+#include "catalogue/code_catalogue.h"
 
 #include <span>
 
 namespace kwuni::catalogue {
 
-struct CodePageRow {
-  UINT stringId;  // description in the resource module; 0 for none
-  int code;       // code page or CCSID
-  int charset;    // GDI character set; DEFAULT_CHARSET stands for the system code page's
-  int isDbcs;     // 1 for a mixed single/double-byte code page
-};
-
-inline constexpr CodePageRow ansiRows[] = {
+inline constexpr CodeRow ansiRows[] = {
     {6244, 874, 222, 0},  {6245, 932, 128, 1},  {6246, 936, 134, 1},  {6247, 949, 129, 1},
     {6248, 950, 136, 1},  {6249, 1200, 1, 0},   {6145, 1250, 238, 0}, {6146, 1251, 204, 0},
     {6147, 1252, 0, 0},   {6148, 1253, 161, 0}, {6149, 1254, 162, 0}, {6152, 1257, 186, 0},
     {6153, 1258, 163, 0}, {6208, 1361, 130, 1},
 };
 
-inline constexpr CodePageRow oemRows[] = {
+inline constexpr CodeRow oemRows[] = {
     {6209, 437, 0, 0},   {6215, 737, 161, 0}, {6216, 775, 186, 0}, {6217, 813, 161, 0},
     {6218, 819, 0, 0},   {6219, 850, 0, 0},   {6220, 851, 161, 0}, {6221, 852, 238, 0},
     {6222, 855, 204, 0}, {6224, 857, 162, 0}, {6225, 858, 0, 0},   {6226, 860, 0, 0},
@@ -30,7 +23,7 @@ inline constexpr CodePageRow oemRows[] = {
     {6234, 869, 161, 0}, {6236, 915, 204, 0}, {6238, 920, 162, 0}, {6239, 923, 0, 0},
 };
 
-inline constexpr CodePageRow ccsidRows[] = {
+inline constexpr CodeRow ccsidRows[] = {
     {6154, 37, 0, 0},      {6174, 256, 0, 0},    {6175, 273, 0, 0},    {6176, 277, 0, 0},
     {6177, 278, 0, 0},     {6178, 280, 0, 0},    {6179, 284, 0, 0},    {6180, 285, 0, 0},
     {6181, 297, 0, 0},     {6183, 423, 161, 0},  {6185, 500, 0, 0},    {6186, 838, 222, 0},
@@ -44,6 +37,21 @@ inline constexpr CodePageRow ccsidRows[] = {
     {6204, 1154, 204, 0},  {6161, 1155, 162, 0}, {6210, 1160, 222, 0}, {6198, 1364, 130, 1},
     {6243, 1371, 136, 1},  {6241, 1388, 134, 1}, {6242, 1390, 128, 1}, {6250, 1399, 128, 1},
     {6240, 4971, 161, 0},  {6155, 13488, 1, 0},
+};
+
+inline constexpr CodeRow nlvRows[] = {
+    {6252, 2902, 186, 0}, {6253, 2903, 186, 0}, {6254, 2904, 186, 0}, {6255, 2905, 163, 0},
+    {6256, 2909, 0, 0},   {6257, 2911, 0, 0},   {6258, 2912, 238, 0}, {6259, 2913, 204, 0},
+    {6260, 2914, 204, 0}, {6261, 2922, 0, 0},   {6262, 2923, 0, 0},   {6263, 2924, 0, 0},
+    {6264, 2925, 0, 0},   {6265, 2926, 0, 0},   {6266, 2928, 0, 0},   {6267, 2929, 0, 0},
+    {6302, 2930, 128, 0}, {6268, 2931, 0, 0},   {6269, 2932, 0, 0},   {6270, 2933, 0, 0},
+    {6271, 2937, 0, 0},   {6272, 2938, 0, 0},   {6273, 2939, 0, 0},   {6274, 2940, 0, 0},
+    {6275, 2942, 0, 0},   {6276, 2950, 0, 0},   {6278, 2956, 162, 0}, {6279, 2957, 161, 0},
+    {6280, 2958, 0, 0},   {6282, 2962, 128, 0}, {6283, 2963, 0, 0},   {6284, 2966, 0, 0},
+    {6285, 2972, 222, 0}, {6286, 2974, 204, 0}, {6287, 2975, 238, 0}, {6288, 2976, 238, 0},
+    {6289, 2978, 238, 0}, {6290, 2979, 204, 0}, {6291, 2980, 0, 0},   {6292, 2981, 0, 0},
+    {6293, 2984, 0, 0},   {6294, 2986, 129, 0}, {6295, 2987, 136, 0}, {6296, 2989, 134, 0},
+    {6297, 2992, 238, 0}, {6298, 2994, 238, 0}, {6299, 2995, 0, 0},   {6300, 2996, 0, 0},
 };
 
 // The pseudo entries: listed, but offered by an enumeration only with KW_ENUM_SPECIAL.
