@@ -14,68 +14,71 @@ namespace {
 constexpr LCID englishUnitedStates = 0x0409;
 constexpr LCID sublanguageMask = 0xFC00;  // the country part of a language id; 0 for a neutral one
 
-// Windows ANSI and OEM code pages by language (ISO 639) and, where a language is written in
-// more than one script, by script. The first row that matches wins; a row with an empty script
-// matches every script.
+// Windows ANSI and OEM code pages by language (ISO 639), script and country; an empty script or
+// country matches every one, and the first row that matches wins, so the specific rows come
+// first. Languages without a row take the code pages of their script (scriptCodePages).
 struct CodePageRule {
   std::string_view language;
+  std::string_view script;
+  std::string_view country;
+  UINT ansi;
+  UINT oem;
+};
+
+constexpr CodePageRule codePageRules[] = {
+    // English keeps the United States' OEM code page in a few countries and uses 850 elsewhere.
+    {"en", "", "US", 1252, 437},
+    {"en", "", "ZA", 1252, 437},
+    {"en", "", "PH", 1252, 437},
+    {"en", "", "ZW", 1252, 437},
+    {"en", "", "IN", 1252, 437},
+    {"en", "", "MY", 1252, 437},
+    {"en", "", "SG", 1252, 437},
+    {"ja", "", "", 932, 932},
+    {"zh", "Hant", "", 950, 950},
+    {"zh", "", "", 936, 936},
+    {"ko", "", "", 949, 949},
+    {"vi", "", "", 1258, 1258},
+    {"tr", "", "", 1254, 857},
+    {"az", "Latn", "", 1254, 857},
+    {"uz", "Latn", "", 1254, 857},
+    {"et", "", "", 1257, 775},
+    {"lv", "", "", 1257, 775},
+    {"lt", "", "", 1257, 775},
+    {"cs", "", "", 1250, 852},
+    {"sk", "", "", 1250, 852},
+    {"pl", "", "", 1250, 852},
+    {"hu", "", "", 1250, 852},
+    {"hr", "", "", 1250, 852},
+    {"sl", "", "", 1250, 852},
+    {"ro", "", "", 1250, 852},
+    {"sq", "", "", 1250, 852},
+    {"hsb", "", "", 1250, 852},
+    {"dsb", "", "", 1250, 852},
+    {"sr", "Latn", "", 1250, 852},
+    {"bs", "Latn", "", 1250, 852},
+    {"sr", "Cyrl", "", 1251, 855},
+    {"bs", "Cyrl", "", 1251, 855},
+};
+
+struct ScriptCodePages {
   std::string_view script;
   LocaleCodePages pages;
 };
 
-constexpr CodePageRule codePageRules[] = {
-    {"en", "", {1252, 437}},
-    {"ja", "", {932, 932}},
-    {"zh", "Hant", {950, 950}},
-    {"zh", "", {936, 936}},
-    {"ko", "", {949, 949}},
-    {"th", "", {874, 874}},
-    {"vi", "", {1258, 1258}},
-    {"el", "", {1253, 737}},
-    {"he", "", {1255, 862}},
-    {"yi", "", {1255, 862}},
-    {"ar", "", {1256, 720}},
-    {"fa", "", {1256, 720}},
-    {"ur", "", {1256, 720}},
-    {"ps", "", {1256, 720}},
-    {"ug", "", {1256, 720}},
-    {"tr", "", {1254, 857}},
-    {"az", "Cyrl", {1251, 866}},
-    {"az", "", {1254, 857}},
-    {"uz", "Cyrl", {1251, 866}},
-    {"uz", "", {1254, 857}},
-    {"et", "", {1257, 775}},
-    {"lv", "", {1257, 775}},
-    {"lt", "", {1257, 775}},
-    {"cs", "", {1250, 852}},
-    {"sk", "", {1250, 852}},
-    {"pl", "", {1250, 852}},
-    {"hu", "", {1250, 852}},
-    {"hr", "", {1250, 852}},
-    {"sl", "", {1250, 852}},
-    {"ro", "", {1250, 852}},
-    {"sq", "", {1250, 852}},
-    {"hsb", "", {1250, 852}},
-    {"dsb", "", {1250, 852}},
-    {"sr", "Latn", {1250, 852}},
-    {"bs", "Latn", {1250, 852}},
-    {"sr", "", {1251, 855}},
-    {"bs", "", {1251, 855}},
-    {"mk", "", {1251, 866}},
-    {"ru", "", {1251, 866}},
-    {"uk", "", {1251, 866}},
-    {"be", "", {1251, 866}},
-    {"bg", "", {1251, 866}},
-    {"kk", "", {1251, 866}},
-    {"ky", "", {1251, 866}},
-    {"tt", "", {1251, 866}},
-    {"mn", "", {1251, 866}},
-    {"ba", "", {1251, 866}},
-    {"sah", "", {1251, 866}},
-    {"tg", "", {1251, 866}},
+constexpr LocaleCodePages westernEurope{1252, 850, false};
+
+// Scripts without a row here have no Windows code page.
+constexpr ScriptCodePages scriptCodePages[] = {
+    {"Latn", westernEurope},
+    {"Cyrl", {1251, 866, false}},
+    {"Arab", {1256, 720, false}},
+    {"Hebr", {1255, 862, false}},
+    {"Grek", {1253, 737, false}},
+    {"Thai", {874, 874, false}},
 };
 
-constexpr LocaleCodePages westernEurope{1252, 850};
+constexpr LocaleCodePages unicodeOnly{westernEurope.ansi, westernEurope.oem, true};
 
 // An ICU locale id for a POSIX one: "sr_RS.UTF-8@latin" becomes "sr_Latn_RS"; "C" and "POSIX"
 // become "en_US".
@@ -112,16 +115,24 @@ LocaleCodePages codePagesOfLocale(const char* localeId) {
   char likely[ULOC_FULLNAME_CAPACITY] = {};
   char language[ULOC_LANG_CAPACITY] = {};
   char script[ULOC_SCRIPT_CAPACITY] = {};
+  char country[ULOC_COUNTRY_CAPACITY] = {};
   UErrorCode status = U_ZERO_ERROR;
   const std::string id = icuLocaleId(localeId == nullptr ? "" : localeId);
   uloc_addLikelySubtags(id.c_str(), likely, sizeof likely, &status);
   uloc_getLanguage(likely, language, sizeof language, &status);
   uloc_getScript(likely, script, sizeof script, &status);
+  uloc_getCountry(likely, country, sizeof country, &status);
   if (U_FAILURE(status)) return westernEurope;
+  const auto matches = [](std::string_view rule, const char* value) { return rule.empty() || rule == value; };
   for (const auto& rule : codePageRules) {
-    if (rule.language == language && (rule.script.empty() || rule.script == script)) return rule.pages;
+    if (rule.language == language && matches(rule.script, script) && matches(rule.country, country)) {
+      return {rule.ansi, rule.oem, false};
+    }
   }
-  return westernEurope;
+  for (const auto& row : scriptCodePages) {
+    if (row.script == script) return row.pages;
+  }
+  return unicodeOnly;
 }
 
 LCID lcidOfLocale(const char* localeId) {

@@ -1,7 +1,7 @@
 // The system's locale and code pages, taken from the POSIX locale environment (LC_ALL, then
 // LC_CTYPE and LC_MESSAGES, then LANG). "C", "POSIX" and an empty environment mean English (United
 // States), LCID 0x0409. The Windows ANSI and OEM code pages of a locale come from a table of our
-// own keyed by language and script, which the locale catalogue reuses.
+// own keyed by language, script and country, which the locale catalogue reuses.
 #pragma once
 
 #include <kwuni/win32.h>
@@ -10,14 +10,17 @@
 
 namespace sys {
 
-// The Windows code pages that go with a locale.
+// The Windows code pages that go with a locale. Windows writes some languages (Hindi, Georgian,
+// Armenian, ...) in Unicode only and names no code page for them (ANSI 0, OEM 1 in its locale
+// information); those carry unicodeOnly and 1252/850, which the process uses instead.
 struct LocaleCodePages {
   UINT ansi;
   UINT oem;
+  bool unicodeOnly;
 };
 
 // The code pages of a locale given by an ICU or POSIX locale id ("ja_JP", "sr_RS@latin", "zh-Hant");
-// 1252/850 for languages that Windows writes in Unicode only and for ids it cannot parse.
+// 1252/850 for ids it cannot parse.
 LocaleCodePages codePagesOfLocale(const char* localeId);
 
 // The LCID of a locale id; 0 when ICU knows none for it.

@@ -65,7 +65,7 @@ TEST(Locale, CodePagesAndLcidFollowTheLocale) {
   struct Case { const char* posix; UINT ansi, oem; LCID lcid; };
   const Case cases[] = {
       {"C", 1252, 437, 0x0409},           {"POSIX", 1252, 437, 0x0409},       {"C.UTF-8", 1252, 437, 0x0409},
-      {"", 1252, 437, 0x0409},            {"en_GB.UTF-8", 1252, 437, 0x0809}, {"de_DE.UTF-8@euro", 1252, 850, 0x0407},
+      {"", 1252, 437, 0x0409},            {"en_GB.UTF-8", 1252, 850, 0x0809}, {"de_DE.UTF-8@euro", 1252, 850, 0x0407},
       {"ja_JP.eucJP", 932, 932, 0x0411},  {"zh_TW.UTF-8", 950, 950, 0x0404},  {"zh_CN.GB18030", 936, 936, 0x0804},
       {"zh_HK", 950, 950, 0x0C04},        {"ko_KR", 949, 949, 0x0412},        {"ru_RU.KOI8-R", 1251, 866, 0x0419},
       {"sr_RS@latin", 1250, 852, 0x241A}, {"sr_RS", 1251, 855, 0x281A},       {"pl_PL", 1250, 852, 0x0415},
