@@ -29,6 +29,20 @@ void formatUnlisted(int value, std::string_view suffix, WCHAR* buffer, std::size
   buffer[n] = 0;
 }
 
+int writeNumber(std::uint32_t value, int base, WCHAR* buffer, int count) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value, base).ptr;
+  const auto length = static_cast<int>(end - digits);
+  if (buffer == nullptr || count <= 0) return -1;
+  const int written = length < count ? length : count;
+  for (int i = 0; i < written; ++i) buffer[i] = static_cast<WCHAR>(digits[i]);
+  if (length < count) {
+    buffer[length] = 0;
+    return length;
+  }
+  return length == count ? count : -1;
+}
+
 bool equalIgnoringAsciiCase(const WCHAR* a, const WCHAR* b) {
   for (; *a != 0 && *b != 0; ++a, ++b) {
     if (asciiLower(*a) != asciiLower(*b)) return false;
@@ -39,17 +53,7 @@ bool equalIgnoringAsciiCase(const WCHAR* a, const WCHAR* b) {
 }  // namespace kwuni::catalogue
 
 int KW_CPToString(int value, WCHAR* buffer, int count) {
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(value)).ptr;
-  const auto length = static_cast<int>(end - digits);
-  if (buffer == nullptr || count <= 0) return -1;
-  const int written = length < count ? length : count;
-  for (int i = 0; i < written; ++i) buffer[i] = static_cast<WCHAR>(digits[i]);
-  if (length < count) {
-    buffer[length] = 0;
-    return length;
-  }
-  return length == count ? count : -1;
+  return kwuni::catalogue::writeNumber(static_cast<std::uint32_t>(value), 10, buffer, count);
 }
 
 int KW_CalendarToString(int value, WCHAR* buffer, int count) { return KW_CPToString(value, buffer, count); }

@@ -4,6 +4,7 @@
 #include <kwuni/win32.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace kwuni::catalogue {
@@ -13,6 +14,11 @@ void formatUnlisted(int value, std::string_view suffix, WCHAR* buffer, std::size
 
 // White space as the C locale's reader skips it: blank, tab, new-line, vertical tab, form feed, CR.
 bool isSpace(WCHAR c);
+
+// Writes the value's digits in the base (lower-case letters) into at most count characters: the
+// number of digits when they and a terminator fit, count when the digits fill it exactly, -1 when
+// they do not fit (the first count digits are written).
+int writeNumber(std::uint32_t value, int base, WCHAR* buffer, int count);
 
 // True when both terminated texts are equal, letters A-Z compared without regard to case.
 bool equalIgnoringAsciiCase(const WCHAR* a, const WCHAR* b);

@@ -5,6 +5,7 @@
 #include <kwuni/export.h>
 #include <kwuni/resources.h>
 #include <kwuni/catalogue.h>
+#include <kwuni/locales.h>
 #include <kwuni/ebcdic.h>
 #include <kwuni/dbcs.h>
 #include <kwuni/streaming.h>
