@@ -30,6 +30,26 @@ check list-ccsid-pseudo 0 '^13488 .*pseudo' '^$' -- "$kwuni" list ccsid
 check list-ansi-pseudo 0 '^1200 .*pseudo' '^$' -- "$kwuni" list ansi
 check list-oem 0 '^437 ' '^$' -- "$kwuni" list oem
 
+# The national-language catalogues, for an English-speaking user.
+export LC_ALL=C
+check list-nlv 0 '^2962 +2962 - Japanese +128$' '^$' -- "$kwuni" list nlv
+check list-locales-all 0 '^0xFFFF +All Locales +0 +0 +all locales$' '^$' -- "$kwuni" list locales
+check list-locales-group 0 '^0xFC09 +English \(All\) .* group$' '^$' -- "$kwuni" list locales
+check list-locales-ja 0 '^0x0411 +Japanese \(Japan\) +930 +2962 +locale$' '^$' -- "$kwuni" list locales
+check list-calendars-ja 0 '^3 +3 - Japanese era .* 128 +平成, 昭和, 大正, 明治$' '^$' -- "$kwuni" list calendars 0x0411
+check list-numformats-us 0 '^#,##0;-#,##0$' '^$' -- "$kwuni" list numformats 409
+check list-datefmts-us 0 '^short +M/d/yyyy$' '^$' -- "$kwuni" list datefmts 0x409
+check list-locale-unlisted 1 '^$' 'locale 0x040D is not in the catalogue' -- "$kwuni" list datefmts 0x40d
+check list-locale-bad 2 '^$' "'0xZZ' is not a locale id" -- "$kwuni" list calendars 0xZZ
+check list-locale-unwanted 2 '^$' 'list nlv takes no locale' -- "$kwuni" list nlv 0x0409
+check locale-ja 0 '^name +Japanese \(Japan\)$' '^$' -- "$kwuni" locale 0x0411
+check locale-ja-ccsid 0 '^host code page +930 ' '^$' -- "$kwuni" locale 0x0411
+check locale-ja-nlv 0 '^NLV +2962 ' '^$' -- "$kwuni" locale 0x0411
+check locale-ja-era 0 '^calendar +3 - Japanese era .*eras: 平成' '^$' -- "$kwuni" locale 0x0411
+check locale-ja-number 0 '^number format +#,##0;-#,##0$' '^$' -- "$kwuni" locale 0x0411
+check locale-missing 2 '^$' 'locale needs a locale id' -- "$kwuni" locale
+check locale-unlisted 1 '^$' 'locale 0x12345 is not in the catalogue' -- "$kwuni" locale 12345
+
 rows() { "$kwuni" list "$1" | tail -n +2 | wc -l; }
 [ "$(rows ansi)" = 14 ] && [ "$(rows oem)" = 20 ] && [ "$(rows ccsid)" = 50 ] \
   && echo "ok   row-counts" || { echo "FAIL row-counts"; failures=$((failures + 1)); }
@@ -44,6 +64,23 @@ assert all(r["description"].startswith(str(r["code"]) + " - ") for r in rows)
 assert len({r["description"] for r in rows}) == 50
 assert sorted(r["code"] for r in rows if r["dbcs"]) == [930, 933, 935, 937, 939, 1364, 1371, 1388, 1390, 1399]
 '; then echo "ok   list-json"; else echo "FAIL list-json"; failures=$((failures + 1)); fi
+  if "$kwuni" list locales --json | python3 -c '
+import json, sys
+rows = json.load(sys.stdin)
+locales = [r["lcid"] for r in rows if r["entry"] == "locale"]
+assert rows[0]["lcid"] == 0xFFFF and len(locales) == len(set(locales)), "All Locales first, every locale once"
+# Languages that share a primary language id (Bosnian, Croatian, Serbian) share a group id, and
+# a group id has one name: that of its first entry.
+groups = [r for r in rows if r["entry"] == "group"]
+assert groups and all(g["name"].endswith(" (All)") and g["lcid"] & 0xFC00 == 0xFC00 for g in groups)
+assert all(r["ccsid"] > 0 and r["nlv"] > 0 for r in rows if r["entry"] == "locale")
+' && "$kwuni" locale 0x0411 --json | python3 -c '
+import json, sys
+r = json.load(sys.stdin)
+assert (r["name"], r["ccsid"], r["nlv"]) == ("Japanese (Japan)", 930, 2962), r
+assert any(c["calendar"] == 3 and "平成" in c["eras"] for c in r["calendars"]), r["calendars"]
+assert r["dateFormats"]["short"], r["dateFormats"]
+'; then echo "ok   locales-json"; else echo "FAIL locales-json"; failures=$((failures + 1)); fi
 fi
 
 # kwuni tables: the generated tables beside the library, then table files made byte by byte.

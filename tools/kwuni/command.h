@@ -30,6 +30,7 @@ using Command = int (*)(std::span<const std::string_view> args);
 
 int convertCommand(std::span<const std::string_view> args);
 int listCommand(std::span<const std::string_view> args);
+int localeCommand(std::span<const std::string_view> args);
 int tablesCommand(std::span<const std::string_view> args);
 int fieldCommand(std::span<const std::string_view> args);
 

@@ -20,8 +20,12 @@ constexpr const char* usage =
     "  convert -f FROM -t TO [-o OUTPUT] [--lines | --record N] [--strict] [--stats] [FILE...]\n"
     "                                 convert host data (a CCSID) to or from UTF-8, UTF-16 or a\n"
     "                                 Windows code page; 'kwuni convert --help' tells more\n"
-    "  list ansi|oem|ccsid [--json]   list a code page catalogue: code, description,\n"
-    "                                 GDI character set and DBCS flag\n"
+    "  list CATALOGUE [LCID] [--json] list a catalogue: ansi, oem, ccsid (code pages), nlv,\n"
+    "                                 locales, and for all locales or one: calendars,\n"
+    "                                 numformats, datefmts\n"
+    "  locale LCID [--json]           what the catalogues know of one locale (hexadecimal id,\n"
+    "                                 0x0411): name, group, host code page, NLV, number\n"
+    "                                 format, calendars, date formats\n"
     "  tables [--json] [--dir DIR]    list the translation tables the library reads (or those\n"
     "                                 in DIR): CCSID, entries, mixed flag and status\n"
     "  tables --check FILE            check one table file: exit 1 when the library would\n"
@@ -41,6 +45,7 @@ struct Subcommand {
 constexpr Subcommand subcommands[] = {
     {"convert", convertCommand},
     {"list", listCommand},
+    {"locale", localeCommand},
     {"tables", tablesCommand},
     {"field", fieldCommand},
 };
