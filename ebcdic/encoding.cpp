@@ -49,6 +49,7 @@ struct UnicodeForm {
 };
 const UnicodeForm unicodeForms[] = {
     {Encoding::Kind::utf8, "UTF-8", {"utf-8", "utf8"}, 65001},
+    {Encoding::Kind::utf7, "UTF-7", {"utf-7", "utf7"}, 65000},
     {Encoding::Kind::utf16le, "UTF-16LE", {"utf-16le", "utf16le"}, 1200},
     {Encoding::Kind::utf16be, "UTF-16BE", {"utf-16be", "utf16be"}, 1201},
 };
@@ -111,12 +112,11 @@ Encoding::Encoding(std::string_view name) {
   }
   if (const auto n = numberAfter(lower, {"cp-", "cp", "windows-"})) {
     if (host(*n) || unicode([&](const UnicodeForm& form) { return form.codePage == *n; })) return;
-    if (*n == 65000) throw UnknownEncoding("code page 65000 (UTF-7) cannot be converted in pieces");
     if (*n > 0 && codePage(*n)) return;
     throw UnknownEncoding("unknown code page " + quoted);
   }
   throw UnknownEncoding("unknown encoding " + quoted +
-                        ": expected a CCSID (37, IBM-930), UTF-8, UTF-16LE, UTF-16BE or a code page (cp1252)");
+                        ": expected a CCSID (37, IBM-930), UTF-8, UTF-7, UTF-16LE, UTF-16BE or a code page (cp1252)");
 }
 
 std::vector<int> availableHostCcsids() {

@@ -241,6 +241,8 @@ std::unique_ptr<DecodingCodec> makeHostDecoding(const Encoding& encoding, const 
 std::unique_ptr<EncodingCodec> makeHostEncoding(const Encoding& encoding, const HostLayout& layout, Watch& watch);
 std::unique_ptr<DecodingCodec> makeUnicodeDecoding(const Encoding& encoding, Watch& watch);
 std::unique_ptr<EncodingCodec> makeUnicodeEncoding(const Encoding& encoding, Watch& watch);
+std::unique_ptr<DecodingCodec> makeUtf7Decoding(Watch& watch);
+std::unique_ptr<EncodingCodec> makeUtf7Encoding(Watch& watch);
 std::unique_ptr<DecodingCodec> makeCodePageDecoding(const Encoding& encoding, Watch& watch);
 std::unique_ptr<EncodingCodec> makeCodePageEncoding(const Encoding& encoding, Watch& watch);
 

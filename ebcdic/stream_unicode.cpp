@@ -1,4 +1,4 @@
-// UTF-8 and UTF-16 in either byte order.
+// UTF-8 and UTF-16 in either byte order (UTF-7 in stream_utf7.cpp).
 
 #include "ebcdic/stream_codecs.h"
 
@@ -269,11 +269,13 @@ std::size_t decodeUtf16(const BYTE* bytes, std::size_t length, std::uint64_t sta
 
 std::unique_ptr<DecodingCodec> makeUnicodeDecoding(const Encoding& encoding, Watch& watch) {
   if (encoding.kind() == Encoding::Kind::utf8) return std::make_unique<Utf8Decoding>(watch);
+  if (encoding.kind() == Encoding::Kind::utf7) return makeUtf7Decoding(watch);
   return std::make_unique<Utf16Decoding>(encoding.kind() == Encoding::Kind::utf16be, watch);
 }
 
 std::unique_ptr<EncodingCodec> makeUnicodeEncoding(const Encoding& encoding, Watch& watch) {
   if (encoding.kind() == Encoding::Kind::utf8) return std::make_unique<Utf8Encoding>(watch);
+  if (encoding.kind() == Encoding::Kind::utf7) return makeUtf7Encoding(watch);
   return std::make_unique<Utf16Encoding>(encoding.kind() == Encoding::Kind::utf16be, watch);
 }
 

@@ -66,16 +66,17 @@ class KWUNI_API Encoding {
     host,         // an EBCDIC CCSID with a translation table
     unicodeHost,  // CCSID 13488: host data in UTF-16, big-endian
     utf8,
+    utf7,  // RFC 2152, every encoded run closed with "-"
     utf16le,
     utf16be,
     codePage,  // a Windows code page, through TConvertAtoUEx / TConvertUtoAEx
   };
 
   // Reads a name, ignoring case: a CCSID (37, IBM-37, IBM037, CCSID37; a replaced CCSID such as
-  // 290 becomes its successor), UTF-8, UTF-16LE, UTF-16BE, or a Windows code page (cp1252,
-  // windows-1252; cpN of a catalogued CCSID is that CCSID). Throws UnknownEncoding for a name it
-  // cannot convert, and for code pages that carry a shift state from one character to the next
-  // (UTF-7, ISO-2022).
+  // 290 becomes its successor), UTF-8, UTF-7 (cp65000), UTF-16LE, UTF-16BE, or a Windows code
+  // page (cp1252, windows-1252; cpN of a catalogued CCSID is that CCSID). Throws UnknownEncoding
+  // for a name it cannot convert, and for code pages that carry a shift state from one character
+  // to the next (ISO-2022).
   explicit Encoding(std::string_view name);
 
   Kind kind() const { return kind_; }

@@ -95,6 +95,10 @@ composed-to-930      | UTF-8    | 930      |                   | \xe3\x81\x8b\xe
 composes-with-none   | UTF-8    | 37       |                   | x\xcc\x81                               | \xa7\x6f
 angstrom-sign-kept   | UTF-8    | 37       |                   | \xe2\x84\xab                            | \x6f
 composed-to-cp1252   | UTF-8    | cp1252   |                   | e\xcc\x81                               | \xe9
+utf7-out             | UTF-8    | UTF-7    |                   | \xe6\x97\xa5\xe6\x9c\xac a+b ~        | +ZeVnLA- a+-b +AH4-
+utf7-in              | UTF-7    | UTF-8    |                   | Hi Mom -+Jjo--! +ZeVnLIqe               | Hi Mom -\xe2\x98\xba-! \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e
+utf7-cp65000-to-930  | cp65000  | 930      |                   | A+ZeU-                                  | \xc1\x0e\x45\x62\x0f
+utf7-non-bmp         | UTF-8    | UTF-7    |                   | \xf0\x9f\x98\x80                        | +2D3eAA-
 EOF
 
 # Failures: the status and a pattern of the one line on standard error.
@@ -307,6 +311,12 @@ converts chunks-930-write-back big.txt -f 930 -t UTF-8 big.icu.930
 tr -d '\r' <big.txt >big-lf.txt && same chunks-930-crlf-lines out big-lf.txt
 converts chunks-utf8-4-byte <(iconv -f UTF-8 -t UTF-16BE astral.txt) -f UTF-8 -t UTF-16BE astral.txt
 converts chunks-utf16-pair <(iconv -f UTF-16LE -t UTF-8 astral.utf16le) -f UTF-16LE -t UTF-8 --strict astral.utf16le
+# UTF-7 runs cross every chunk boundary both ways; glibc reads what we write, and we read its.
+"$kwuni" convert -f UTF-8 -t UTF-7 big.txt >big.utf7
+converts chunks-utf7-glibc-reads big.txt -f UTF-7 -t UTF-8 --strict big.utf7
+iconv -f UTF-7 -t UTF-8 big.utf7 >big-utf7.txt && same chunks-utf7-ours-by-glibc big-utf7.txt big.txt
+iconv -f UTF-8 -t UTF-7 astral.txt >astral.utf7
+converts chunks-utf7-theirs astral.txt -f UTF-7 -t UTF-8 --strict astral.utf7
 converts chunks-cp932 <(python3 -c 'import sys; sys.stdout.buffer.write(open("big.cp932","rb").read().decode("cp932").encode())') -f cp932 -t UTF-8 --strict big.cp932
 "$kwuni" convert -f UTF-8 -t 37 --record 80 records.txt >rec.37
 [ "$(stat -c %s rec.37)" = $((20000 * 80)) ] && pass chunks-records-size || fail chunks-records-size

@@ -37,6 +37,8 @@ constexpr const char* help =
     "                                as 930, shift-out 0x0E and shift-in 0x0F bracket double-byte runs;\n"
     "                                13488 is host data in UTF-16, big-endian\n"
     "  UTF-8, UTF-16LE, UTF-16BE\n"
+    "  UTF-7                         RFC 2152, every encoded run closed with '-'; read leniently\n"
+    "                                (a byte above 0x7F is the character of its value, reported)\n"
     "  cp1252, windows-1252, cp932   a Windows code page\n"
     "\n"
     "options:\n"
