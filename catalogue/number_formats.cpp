@@ -21,14 +21,24 @@ std::u16string localeText(LCID locale, LCTYPE type) {
 std::u16string pattern(LCID locale) {
   const int leadingZero = KW_StringToCP(localeText(locale, LOCALE_ILZERO).c_str());
   const int negativeMode = KW_StringToCP(localeText(locale, LOCALE_INEGNUMBER).c_str());
-  const std::u16string positive = u"#" + localeText(locale, LOCALE_STHOUSAND) + (leadingZero != 0 ? u"##0" : u"###");
-  switch (negativeMode) {
-    case 0: return positive + u";(" + positive + u")";  // (1,234)
-    case 2: return positive + u";- " + positive;        // - 1,234
-    case 3: return positive + u";" + positive + u"-";   // 1,234-
-    case 4: return positive + u";" + positive + u" -";  // 1,234 -
-    default: return positive + u";-" + positive;        // -1,234
-  }
+  // Appended piece by piece: g++ -O3 warns wrongly about a chain of concatenations.
+  std::u16string positive = u"#";
+  positive.append(localeText(locale, LOCALE_STHOUSAND)).append(leadingZero != 0 ? u"##0" : u"###");
+  struct Negative {
+    const char16_t* before;
+    const char16_t* after;
+  };
+  static constexpr Negative negatives[] = {
+      {u"(", u")"},  // (1,234)
+      {u"-", u""},   // -1,234
+      {u"- ", u""},  // - 1,234
+      {u"", u"-"},   // 1,234-
+      {u"", u" -"},  // 1,234 -
+  };
+  const Negative& n = negativeMode >= 0 && negativeMode <= 4 ? negatives[negativeMode] : negatives[1];
+  std::u16string text = positive;
+  text.append(u";").append(n.before).append(positive).append(n.after);
+  return text;
 }
 
 int CALLBACK numberFormatOfLocale(const WCHAR* locale, long) {

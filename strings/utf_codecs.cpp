@@ -1,19 +1,15 @@
 #include "strings/utf_codecs.h"
 
+#include "platform/memory.h"
+
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string_view>
 
 #if defined(__SSE2__)
 #  include <emmintrin.h>
-#endif
-#if defined(__linux__)
-#  include <sys/mman.h>
 #endif
 
 namespace kwuni::strings {
@@ -42,23 +38,10 @@ unsigned char* putUtf8(std::uint32_t c, int length, unsigned char* d) {
   return d + length;
 }
 
-// ASCII in groups of eight: how many units (bytes) at the start of a group are ASCII, and the
-// whole group narrowed (widened).
+// ASCII bytes in groups of eight: whether a group is all ASCII, and the group widened.
 constexpr std::size_t asciiGroup = 8;
 
 #if defined(__SSE2__)
-
-inline std::size_t asciiPrefix(const WCHAR* s) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i high = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
-  const auto ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())));
-  return static_cast<std::size_t>(std::countr_one(ascii)) / 2;
-}
-
-inline void narrowGroup(const WCHAR* s, unsigned char* d) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(v, v));
-}
 
 inline bool asciiBytes(const unsigned char* s) {
   return _mm_movemask_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s))) == 0;
@@ -70,16 +53,6 @@ inline void widenGroup(const unsigned char* s, WCHAR* d) {
 }
 
 #else
-
-inline std::size_t asciiPrefix(const WCHAR* s) {
-  std::size_t n = 0;
-  while (n < asciiGroup && s[n] < 0x80) ++n;
-  return n;
-}
-
-inline void narrowGroup(const WCHAR* s, unsigned char* d) {
-  for (std::size_t i = 0; i < asciiGroup; ++i) d[i] = static_cast<unsigned char>(s[i]);
-}
 
 inline bool asciiBytes(const unsigned char* s) {
   std::uint64_t a;
@@ -94,21 +67,21 @@ inline void widenGroup(const unsigned char* s, WCHAR* d) {
 #endif
 
 // Encodes [s, blockEnd) without checking the target, which must hold three bytes for every unit
-// of the block plus three more (a pair may take its low half from just past the block).
-void encodeBlock(const WCHAR*& s, const WCHAR* blockEnd, const WCHAR* srcEnd, unsigned char*& d) {
+// of the block plus three more; the source goes on at least a unit past the block, so a pair may
+// take its low half from there. ASCII goes a unit at a time: in text of short words a wider path
+// costs more at every word's end than it gains.
+void encodeBlock(const WCHAR*& s, const WCHAR* blockEnd, unsigned char*& d) {
   while (s < blockEnd) {
-    std::uint32_t c = *s;
+    std::uint32_t c = *s++;
     if (c < 0x80) {
       *d++ = static_cast<unsigned char>(c);
-      ++s;
       continue;
     }
-    ++s;
     if (c < 0x800) {
       d[0] = static_cast<unsigned char>(0xC0u | (c >> 6));
       d[1] = static_cast<unsigned char>(0x80u | (c & 0x3Fu));
       d += 2;
-    } else if (isHighSurrogate(c) && s < srcEnd && isLowSurrogate(*s)) {
+    } else if (isHighSurrogate(c) && isLowSurrogate(*s)) {
       c = combine(c, *s++);
       d[0] = static_cast<unsigned char>(0xF0u | (c >> 18));
       d[1] = static_cast<unsigned char>(0x80u | ((c >> 12) & 0x3Fu));
@@ -276,27 +249,13 @@ inline unsigned char base64Digit(std::uint32_t bits) { return static_cast<unsign
 
 // ---- whole buffers -------------------------------------------------------------------------
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
+struct ZeroedDeleter {
+  void operator()(void* p) const { sys::releaseZeroed(p); }
 };
 
-// A zeroed work buffer; large ones come straight from the system as untouched zero pages, of
-// which only the part the output reaches is ever touched. There they are asked for as huge
-// pages: a first touch of every small page costs more than the conversion.
 template <typename Unit>
-std::unique_ptr<Unit[], FreeDeleter> zeroedBuffer(std::size_t units) {
-  void* p = std::calloc(units, sizeof(Unit));
-  if (p == nullptr) throw std::bad_alloc();
-#if defined(__linux__)
-  constexpr std::size_t hugePage = std::size_t{2} << 20;
-  const std::size_t bytes = units * sizeof(Unit);
-  if (bytes >= 4 * hugePage) {
-    const auto begin = (reinterpret_cast<std::uintptr_t>(p) + hugePage - 1) & ~(hugePage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~(hugePage - 1);
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only a hint
-  }
-#endif
-  return std::unique_ptr<Unit[], FreeDeleter>(static_cast<Unit*>(p));
+std::unique_ptr<Unit[], ZeroedDeleter> zeroedBuffer(std::size_t units) {
+  return std::unique_ptr<Unit[], ZeroedDeleter>(static_cast<Unit*>(sys::allocateZeroed(units * sizeof(Unit))));
 }
 
 // The index of the first zero unit of [p, p + n), or n.
@@ -314,7 +273,8 @@ std::size_t firstZero(const WCHAR* p, std::size_t n) {
 using ByteConverter = ConversionResult (*)(const WCHAR**, const WCHAR*, unsigned char**, unsigned char*);
 using UnitConverter = ConversionResult (*)(const unsigned char**, const unsigned char*, WCHAR**, WCHAR*);
 
-// The converter writes at most 8 bytes a unit; the work buffer leaves one zero byte past that.
+// The work buffer holds 8 bytes a unit, more than either encoder writes, and a zero byte past
+// that.
 char* bytesFromWide(const WCHAR* s, int count, ByteConverter convert) {
   const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
   const auto work = zeroedBuffer<unsigned char>(8 * n + 1);
@@ -331,7 +291,8 @@ char* bytesFromWide(const WCHAR* s, int count, ByteConverter convert) {
   return result;
 }
 
-// The converter writes at most one unit a byte; the result keeps a spare zero unit.
+// The work buffer holds 4 units a byte, more than either decoder writes. The result keeps a spare
+// zero unit.
 WCHAR* wideFromBytes(const char* s, int count, UnitConverter convert) {
   const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
   const auto work = zeroedBuffer<WCHAR>(4 * n + 2);
@@ -363,7 +324,7 @@ ConversionResult convertUtoUTF8(const WCHAR** src, const WCHAR* srcEnd, unsigned
     // Whatever the text, a block of room / 3 - 1 units fits.
     const std::size_t block = std::min(static_cast<std::size_t>(srcEnd - s), static_cast<std::size_t>(dstEnd - d) / 3);
     if (block >= 2) {
-      encodeBlock(s, s + (block - 1), srcEnd, d);
+      encodeBlock(s, s + (block - 1), d);
       continue;
     }
     std::uint32_t c = *s++;
@@ -441,6 +402,7 @@ Utf7Decoder::Step Utf7Decoder::outside(unsigned char byte) {
   return {true, byte, byte > 0x7F};
 }
 
+// Closes a run that had digits: malformed when it leaves bits that are not zero or gave no unit.
 bool Utf7Decoder::closeRun() {
   const bool malformed = bits != 0 || !unitWritten;
   *this = Utf7Decoder{};
