@@ -256,9 +256,17 @@ std::vector<LocaleRecord> buildList() {
   return withPseudoEntries(sortedByName(std::move(records)));
 }
 
-std::mutex buildMutex;
-std::atomic<bool> built{false};
-std::vector<LocaleRecord> list;
+// The list lives until the library's unload step releases its records: it is never destroyed
+// as a static object, so the unload step may come before or after the statics go.
+struct LocaleListState {
+  std::mutex mutex;
+  std::atomic<bool> built{false};
+  std::vector<LocaleRecord> records;
+};
+LocaleListState& state() {
+  static auto* const everything = new LocaleListState;
+  return *everything;
+}
 
 const LocaleRecord* find(LCID lcid) {
   const auto& records = localeList();
@@ -278,27 +286,30 @@ int copyAnswer(const std::u16string& answer, WCHAR* buffer, int count) {
 }  // namespace
 
 const std::vector<LocaleRecord>& localeList() {
-  if (!built.load(std::memory_order_acquire)) {
-    const std::lock_guard lock(buildMutex);
-    if (!built.load(std::memory_order_relaxed)) {
-      list = buildList();
-      built.store(true, std::memory_order_release);
+  LocaleListState& s = state();
+  if (!s.built.load(std::memory_order_acquire)) {
+    const std::lock_guard lock(s.mutex);
+    if (!s.built.load(std::memory_order_relaxed)) {
+      s.records = buildList();
+      s.built.store(true, std::memory_order_release);
     }
   }
-  return list;
+  return s.records;
 }
 
 void releaseLocaleList() {
-  const std::lock_guard lock(buildMutex);
-  std::vector<LocaleRecord>().swap(list);
-  built.store(true, std::memory_order_release);
+  LocaleListState& s = state();
+  const std::lock_guard lock(s.mutex);
+  std::vector<LocaleRecord>().swap(s.records);
+  s.built.store(true, std::memory_order_release);
 }
 
 namespace testing {
 void rebuildLocaleList() {
-  const std::lock_guard lock(buildMutex);
-  list.clear();
-  built.store(false, std::memory_order_release);
+  LocaleListState& s = state();
+  const std::lock_guard lock(s.mutex);
+  s.records.clear();
+  s.built.store(false, std::memory_order_release);
 }
 }  // namespace testing
 

@@ -9,3 +9,5 @@
 #include <kwuni/ebcdic.h>
 #include <kwuni/dbcs.h>
 #include <kwuni/streaming.h>
+#include <kwuni/strings.h>
+#include <kwuni/text.h>

@@ -196,4 +196,170 @@ constexpr DWORD VER_PLATFORM_WIN32s = 0;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
+// ---- Drawing: device contexts, fonts, colours, regions -----------------------------------------
+
+using COLORREF = DWORD;  // 0x00BBGGRR
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return static_cast<COLORREF>(r | g << 8 | b << 16); }
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+
+struct RECT {
+  LONG left, top, right, bottom;
+};
+struct SIZE {
+  LONG cx, cy;
+};
+struct POINT {
+  LONG x, y;
+};
+
+using HDC = struct HDC__*;
+using HGDIOBJ = struct HGDIOBJ__*;
+using HFONT = HGDIOBJ;
+using HBRUSH = HGDIOBJ;
+using HRGN = HGDIOBJ;
+
+struct TEXTMETRICW {
+  LONG tmHeight, tmAscent, tmDescent, tmInternalLeading, tmExternalLeading, tmAveCharWidth, tmMaxCharWidth,
+      tmWeight, tmOverhang, tmDigitizedAspectX, tmDigitizedAspectY;
+  WCHAR tmFirstChar, tmLastChar, tmDefaultChar, tmBreakChar;
+  BYTE tmItalic, tmUnderlined, tmStruckOut, tmPitchAndFamily, tmCharSet;
+};
+
+// System colours of GetSysColor.
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_GRAYTEXT = 17;
+
+// Region kinds of GetClipRgn's callers and SelectClipRgn.
+constexpr int RGN_ERROR = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int COMPLEXREGION = 3;
+
+// ExtTextOut and ScriptStringOut options.
+constexpr UINT ETO_OPAQUE = 0x0002;
+constexpr UINT ETO_CLIPPED = 0x0004;
+
+// DrawText formats.
+constexpr UINT DT_LEFT = 0x0000;
+constexpr UINT DT_CENTER = 0x0001;
+constexpr UINT DT_RIGHT = 0x0002;
+constexpr UINT DT_VCENTER = 0x0004;
+constexpr UINT DT_BOTTOM = 0x0008;
+constexpr UINT DT_WORDBREAK = 0x0010;
+constexpr UINT DT_SINGLELINE = 0x0020;
+constexpr UINT DT_EXPANDTABS = 0x0040;
+constexpr UINT DT_NOCLIP = 0x0100;
+constexpr UINT DT_EXTERNALLEADING = 0x0200;
+constexpr UINT DT_CALCRECT = 0x0400;
+constexpr UINT DT_NOPREFIX = 0x0800;
+constexpr UINT DT_EDITCONTROL = 0x2000;
+constexpr UINT DT_END_ELLIPSIS = 0x8000;
+constexpr UINT DT_RTLREADING = 0x20000;
+
+// ---- Script strings -----------------------------------------------------------------------------
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+
+using SCRIPT_STRING_ANALYSIS = void*;
+
+// Analysis flags of ScriptStringAnalyse.
+constexpr DWORD SSA_PASSWORD = 0x00000001;
+constexpr DWORD SSA_TAB = 0x00000002;
+constexpr DWORD SSA_CLIP = 0x00000004;
+constexpr DWORD SSA_FIT = 0x00000008;
+constexpr DWORD SSA_FALLBACK = 0x00000020;
+constexpr DWORD SSA_BREAK = 0x00000040;
+constexpr DWORD SSA_GLYPHS = 0x00000080;
+constexpr DWORD SSA_RTL = 0x00000100;
+constexpr DWORD SSA_HOTKEY = 0x00000400;
+constexpr DWORD SSA_LINK = 0x00001000;
+
+// What a break analysis says of each character.
+struct SCRIPT_LOGATTR {
+  BYTE fSoftBreak : 1;  // a line may break before it
+  BYTE fWhiteSpace : 1;
+  BYTE fCharStop : 1;   // a cursor may stop before it
+  BYTE fWordStop : 1;   // a word starts with it
+  BYTE fInvalid : 1;    // it cannot stand where it stands
+  BYTE fReserved : 3;
+};
+
+struct SCRIPT_CONTROL {
+  DWORD uDefaultLanguage : 16;
+  DWORD fContextDigits : 1;
+  DWORD fInvertPreBoundDir : 1;
+  DWORD fInvertPostBoundDir : 1;
+  DWORD fLinkStringBefore : 1;
+  DWORD fLinkStringAfter : 1;
+  DWORD fNeutralOverride : 1;
+  DWORD fNumericOverride : 1;
+  DWORD fLegacyBidiClass : 1;
+  DWORD fMergeNeutralItems : 1;
+  DWORD fReserved : 7;
+};
+
+struct SCRIPT_STATE {
+  WORD uBidiLevel : 5;
+  WORD fOverrideDirection : 1;
+  WORD fInhibitSymSwap : 1;
+  WORD fCharShape : 1;
+  WORD fDigitSubstitute : 1;
+  WORD fInhibitLigate : 1;
+  WORD fDisplayZWG : 1;
+  WORD fArabicNumContext : 1;
+  WORD fGcpClusters : 1;
+  WORD fReserved : 1;
+  WORD fEngineReserved : 2;
+};
+
+struct SCRIPT_ANALYSIS {
+  WORD eScript : 10;
+  WORD fRTL : 1;
+  WORD fLayoutRTL : 1;
+  WORD fLinkBefore : 1;
+  WORD fLinkAfter : 1;
+  WORD fLogicalOrder : 1;
+  WORD fNoGlyphIndex : 1;
+  SCRIPT_STATE s;
+};
+
+struct SCRIPT_ITEM {
+  int iCharPos;
+  SCRIPT_ANALYSIS a;
+};
+
+struct SCRIPT_TABDEF {
+  int cTabStops;
+  int iScale;
+  int* pTabStops;
+  int iTabOrigin;
+};
+
 #endif  // _WIN32
+
+// ---- Images to draw on ---------------------------------------------------------------------------
+// A device context on an image of its own, for callers and tests that draw without a window: white,
+// 32-bit colour, with a font chosen by family and pixel height; written out as PNG.
+
+#include <kwuni/export.h>
+
+// A device context on a width x height image; null for a size below 1 or too large.
+KWUNI_API HDC KW_CreateImageDC(int width, int height);
+// Selects the font family (as fontconfig names it, "DejaVu Sans") at a height in pixels; FALSE
+// for a null context or a size below 1.
+KWUNI_API BOOL KW_SelectImageFont(HDC dc, const char* family, int pixelHeight);
+// Writes the image as a PNG file; FALSE when it cannot be written.
+KWUNI_API BOOL KW_WriteImagePNG(HDC dc, const char* path);
+KWUNI_API void KW_DeleteImageDC(HDC dc);
+
+// Test and diagnostic aid: the script-string functions run from now on as the library runs them on
+// the given platform family (VER_PLATFORM_WIN32_WINDOWS: its own measuring and drawing; any other
+// value: passing through to the system's script-string services), as if loaded there. Nothing
+// else changes: table loading, validity tests and the locale list keep the platform they see.
+KWUNI_API void KW_SetScriptPlatformForTesting(DWORD platformId);

@@ -24,13 +24,13 @@ CMAKE
 cmake -S "$scratch/app" -B "$scratch/app/build" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
       -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$cxxflags" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$scratch/app/build" >/dev/null
-"$scratch/app/build/app"
+(cd "$scratch" && "$scratch/app/build/app")
 
 libdir=$(dirname "$(find "$prefix" -name kwuni.pc)")
 flags=$(PKG_CONFIG_PATH=$libdir pkg-config --cflags --libs kwuni)
 # shellcheck disable=SC2086
 "$cxx" $cxxflags -o "$scratch/app/app-pc" "$scratch/app/app.cpp" $flags
-"$scratch/app/app-pc"
+(cd "$scratch" && "$scratch/app/app-pc")
 
 "$prefix/bin/kwuni" list ccsid --json >/dev/null
 "$prefix/bin/kwuni" tables | grep -Eq '^ *37 ' || { echo "the installed tool lists no table for 37"; exit 1; }
