@@ -113,7 +113,8 @@ Table numberFormats(LCID locale) {
 
 Table dateFormats(LCID locale) {
   Table table{{{"KIND", "kind"}, {"FORMAT", "format"}}, {}};
-  for (const auto& [kind, flags] : dateFormatKinds) {
+  for (const auto& [kind, kindFlags] : dateFormatKinds) {
+    const auto flags = kindFlags;  // a structured binding cannot be captured before C++20's fix in clang 16
     for (const auto& format : offered([&](EnumTextProc proc, long list) {
            KW_EnumDateFormats(proc, locale, flags, list);
          })) {
