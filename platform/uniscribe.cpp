@@ -56,6 +56,9 @@ std::vector<bool> wordStarts(const MappedText& text) {
   return starts;
 }
 
+// Line ends and separators are mandatory breaks, not the breakable white space a line may end with.
+bool endsLine(char32_t c) { return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029; }
+
 // Pango's attributes, one a character shown, as one SCRIPT_LOGATTR a unit of the caller's text;
 // word starts by the Unicode word rules. The second unit of a surrogate pair is no stop of any
 // kind.
@@ -68,7 +71,7 @@ void toLogAttrs(const MappedText& text, const PangoLogAttr* attrs, SCRIPT_LOGATT
     const int k = text.charOf(i);
     const PangoLogAttr& from = attrs[k];
     to.fSoftBreak = i > 0 && from.is_line_break ? 1 : 0;
-    to.fWhiteSpace = from.is_white ? 1 : 0;
+    to.fWhiteSpace = from.is_white && k < text.chars() && !endsLine(text.codePoint(k)) ? 1 : 0;
     to.fCharStop = from.is_cursor_position ? 1 : 0;
     to.fWordStop = k < text.chars() && starts[static_cast<std::size_t>(k)] ? 1 : 0;
   }

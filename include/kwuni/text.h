@@ -54,7 +54,42 @@ KWUNI_API const SCRIPT_LOGATTR* KW_ScriptString_pLogAttr(void* analysis);
 KWUNI_API const SIZE* KW_ScriptString_pSize(void* analysis);
 
 // ---- Text output and measurement ---------------------------------------------------------------
+// Complex-script counterparts of DrawTextW, TextOutW and GetTextExtentPointW, built on the
+// script-string functions above. Selections are two positions in either order.
+
+// Lays out text (NUL-terminated; count -1 or its full length) in rect, wrapped at word breaks
+// unless DT_SINGLELINE, aligned by DT_CENTER / DT_RIGHT / DT_VCENTER / DT_BOTTOM, and draws it
+// with the selection highlighted; DT_NOPREFIX turns "&" hot keys off; DT_CALCRECT only sets rect
+// to the block the text takes. Returns the text's height (DT_VCENTER, DT_BOTTOM: its offset in
+// rect), 0 when nothing was laid out.
+KWUNI_API int KW_DrawText(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format, int selectionAnchor,
+                          int selectionEnd);
+
+// Draws one line at (x, y) with the selection highlighted. 1 when drawn, 0 for no text.
+KWUNI_API int KW_TextOut(HDC dc, int x, int y, LPCWSTR text, int count, int selectionAnchor, int selectionEnd);
 
 // The size of count characters, analysed with extraFlags (SSA_HOTKEY, say) added. 1 on success,
 // and size (0, 0) for no text; 0 on failure.
 KWUNI_API int KW_GetTextExtentPoint(HDC dc, LPCWSTR text, int count, SIZE* size, DWORD extraFlags);
+
+// ---- Break procedures -----------------------------------------------------------------------------
+// Character, word and line boundaries in wide text, from a script-string analysis's logical
+// attributes when the handle gives them, else from the system's character navigation and types.
+// A length of -1 reads up to the NUL; a length of 0 gives the position back.
+
+// Actions of the character and word procedures.
+constexpr int KW_BREAK_LEFT = 0;
+constexpr int KW_BREAK_RIGHT = 1;
+constexpr int KW_BREAK_AT = 2;  // character: the boundary at or before; word: is it a delimiter
+
+KWUNI_API int CALLBACK KW_CharBreakProc(void*& analysis, LPCWSTR text, int position, int length, int action);
+KWUNI_API int CALLBACK KW_WordBreakProc(void*& analysis, LPCWSTR text, int position, int length, int action);
+
+// Where the next line starts when the line from lineStart must fit width: after as many whole
+// words as fit (spaces at their end overhang), or at a line end. When not one word fits, the
+// edit variant fits whole characters (at least one); the layout variant takes what the
+// system's measuring says fits.
+KWUNI_API int CALLBACK KW_LineBreakProc(void*& analysis, LPCWSTR text, int lineStart, int length, HDC dc, int width,
+                                        DWORD flags);
+KWUNI_API int CALLBACK KW_EditLineBreakProc(void*& analysis, LPCWSTR text, int lineStart, int length, HDC dc,
+                                            int width, DWORD flags);

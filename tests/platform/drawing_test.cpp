@@ -5,6 +5,7 @@
 #include "platform/device_context.h"
 #include "platform/gdi.h"
 #include "platform/uniscribe.h"
+#include "tests/platform/image_support.h"
 
 #include <gtest/gtest.h>
 #include <unicode/ubrk.h>
@@ -15,13 +16,10 @@
 
 namespace {
 
-using Context = std::unique_ptr<HDC__, decltype(&KW_DeleteImageDC)>;
-
-Context image(int width = 400, int height = 60, int pixels = 20) {
-  Context dc(KW_CreateImageDC(width, height), KW_DeleteImageDC);
-  EXPECT_TRUE(KW_SelectImageFont(dc.get(), "DejaVu Sans", pixels));
-  return dc;
-}
+using kwuni::test::count;
+using kwuni::test::image;
+using kwuni::test::ImageContext;
+using kwuni::test::pixel;
 
 int width(HDC dc, const std::u16string& text) {
   SIZE size{};
@@ -29,28 +27,11 @@ int width(HDC dc, const std::u16string& text) {
   return size.cx;
 }
 
-// The colour of one pixel as COLORREF.
-COLORREF pixel(HDC dc, int x, int y) {
-  cairo_surface_flush(dc->surface);
-  const unsigned char* row = cairo_image_surface_get_data(dc->surface) + y * cairo_image_surface_get_stride(dc->surface);
-  const unsigned char* p = row + 4 * x;  // B, G, R, A in memory on little-endian machines
-  return RGB(p[2], p[1], p[0]);
-}
-
-// Pixels in the box that are not white.
-int ink(HDC dc, RECT box) {
-  int count = 0;
-  for (int y = box.top; y < box.bottom; ++y) {
-    for (int x = box.left; x < box.right; ++x) count += pixel(dc, x, y) != RGB(255, 255, 255) ? 1 : 0;
-  }
-  return count;
-}
-
 TEST(Drawing, ContextsAndFontsRefuseBadSizes) {
   EXPECT_EQ(KW_CreateImageDC(0, 10), nullptr);
   EXPECT_EQ(KW_CreateImageDC(10, -1), nullptr);
   EXPECT_EQ(KW_CreateImageDC(40000, 10), nullptr);
-  const Context dc = image();
+  const ImageContext dc = image();
   EXPECT_FALSE(KW_SelectImageFont(dc.get(), "DejaVu Sans", 0));
   EXPECT_FALSE(KW_SelectImageFont(nullptr, "DejaVu Sans", 12));
   EXPECT_FALSE(KW_WriteImagePNG(dc.get(), "/nonexistent-directory/x.png"));
@@ -58,7 +39,7 @@ TEST(Drawing, ContextsAndFontsRefuseBadSizes) {
 }
 
 TEST(Drawing, ExtentsGrowWithTheTextAndCountWhatFits) {
-  const Context dc = image();
+  const ImageContext dc = image();
   const std::u16string text = u"Wide words, narrow ones";
   std::vector<int> dx(text.size());
   int fit = -1;
@@ -86,7 +67,7 @@ TEST(Drawing, ExtentsGrowWithTheTextAndCountWhatFits) {
 // Complex scripts shape: marks take no room, ligatures and conjuncts are narrower than their
 // parts, and every script finds a font that has its glyphs.
 TEST(Drawing, ComplexScriptsShapeWithFontsThatHaveThem) {
-  const Context dc = image();
+  const ImageContext dc = image();
   struct Case { const char16_t* joined; const char16_t* first; const char16_t* second; };
   const Case narrower[] = {
       {u"\u0644\u0627", u"\u0644", u"\u0627"},          // Arabic lam-alef ligature
@@ -108,7 +89,7 @@ TEST(Drawing, ComplexScriptsShapeWithFontsThatHaveThem) {
 }
 
 TEST(Drawing, RightToLeftTextLeadsOnTheRight) {
-  const Context dc = image();
+  const ImageContext dc = image();
   const std::u16string hebrew = u"\u05E9\u05DC\u05D5\u05DD";
   const sys::LaidOutText laid(dc.get(), hebrew, {});
   EXPECT_EQ(laid.edge(0, false), laid.width());
@@ -117,7 +98,7 @@ TEST(Drawing, RightToLeftTextLeadsOnTheRight) {
 }
 
 TEST(Drawing, PrefixesHideAmpersandsAndUnderline) {
-  const Context dc = image();
+  const ImageContext dc = image();
   RECT plain{0, 0, 0, 0}, prefixed{0, 0, 0, 0}, doubled{0, 0, 0, 0}, single{0, 0, 0, 0};
   const UINT calc = DT_SINGLELINE | DT_NOCLIP | DT_EXTERNALLEADING | DT_CALCRECT;
   sys::DrawTextW(dc.get(), u"File", 4, &plain, calc | DT_NOPREFIX);
@@ -135,12 +116,12 @@ TEST(Drawing, PrefixesHideAmpersandsAndUnderline) {
   sys::DrawTextW(dc.get(), u"&File", 5, &box, DT_SINGLELINE | DT_NOCLIP | DT_EXTERNALLEADING);
   const int f = width(dc.get(), u"F");
   const int below = 10 + metrics.tmAscent + 1;
-  EXPECT_GT(ink(dc.get(), {10, below, 10 + f, 10 + metrics.tmHeight}), 0);
-  EXPECT_EQ(ink(dc.get(), {10 + f + 2, below, 10 + plain.right, 10 + metrics.tmHeight}), 0);
+  EXPECT_GT(count(dc.get(), {10, below, 10 + f, 10 + metrics.tmHeight}), 0);
+  EXPECT_EQ(count(dc.get(), {10 + f + 2, below, 10 + plain.right, 10 + metrics.tmHeight}), 0);
 }
 
 TEST(Drawing, ColoursBrushesAndClipping) {
-  const Context dc = image(100, 40);
+  const ImageContext dc = image(100, 40);
   EXPECT_EQ(sys::SetTextColor(dc.get(), RGB(1, 2, 3)), RGB(0, 0, 0));
   EXPECT_EQ(sys::SetTextColor(dc.get(), RGB(0, 0, 0)), RGB(1, 2, 3));
   EXPECT_EQ(sys::SetBkColor(dc.get(), RGB(9, 9, 9)), RGB(255, 255, 255));

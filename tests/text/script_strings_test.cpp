@@ -3,30 +3,23 @@
 
 #include <kwuni/text.h>
 
+#include "tests/text/families.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-enum class Mode { passThrough, ownWithPlatformAttributes, ownWithOwnAttributes };
+using kwuni::test::Family;
 
-std::string name(const ::testing::TestParamInfo<Mode>& info) {
-  switch (info.param) {
-    case Mode::passThrough: return "PassThrough";
-    case Mode::ownWithPlatformAttributes: return "OwnMeasuring";
-    case Mode::ownWithOwnAttributes: return "OwnMeasuringAndBreaks";
-  }
-  return "";
-}
-
-class ScriptStrings : public ::testing::TestWithParam<Mode> {
+class ScriptStrings : public ::testing::TestWithParam<Family> {
  protected:
   void SetUp() override {
-    KW_SetScriptPlatformForTesting(GetParam() == Mode::passThrough ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS);
-    UseScriptStringAnalyseUnderWin9x(GetParam() != Mode::ownWithOwnAttributes);
+    family.emplace(GetParam());
     dc = KW_CreateImageDC(480, 64);
     ASSERT_NE(dc, nullptr);
     ASSERT_TRUE(KW_SelectImageFont(dc, "DejaVu Sans", 20));
@@ -36,8 +29,7 @@ class ScriptStrings : public ::testing::TestWithParam<Mode> {
       if (handle != nullptr) KW_ScriptStringFree(&handle);
     }
     KW_DeleteImageDC(dc);
-    UseScriptStringAnalyseUnderWin9x(true);
-    KW_SetScriptPlatformForTesting(VER_PLATFORM_WIN32_NT);
+    family.reset();
   }
 
   void* analyse(const std::u16string& text, DWORD flags = SSA_BREAK | SSA_GLYPHS | SSA_FALLBACK) {
@@ -59,6 +51,7 @@ class ScriptStrings : public ::testing::TestWithParam<Mode> {
     return {position, trailing};
   }
 
+  std::optional<kwuni::test::FamilyScope> family;
   HDC dc = nullptr;
   std::vector<void*> handles;
 };
@@ -106,7 +99,7 @@ TEST_P(ScriptStrings, RightToLeftAndLigaturesMeasureAsShaped) {
     for (const bool trailing : {false, true}) edges.push_back(x(handle, i, trailing));
   }
   EXPECT_EQ(*std::min_element(edges.begin(), edges.end()), 0);
-  if (GetParam() == Mode::passThrough) {
+  if (GetParam() == Family::passThrough) {
     EXPECT_EQ(*std::max_element(edges.begin(), edges.end()), whole);
     EXPECT_EQ(x(handle, 0, false), whole);  // the first character leads on the right
   } else {
@@ -156,14 +149,11 @@ TEST_P(ScriptStrings, DrawsMixedScriptsWithASelection) {
   RECT box{0, 0, 480, 64};
   EXPECT_EQ(KW_ScriptStringOut(handle, 4, 8, ETO_OPAQUE | ETO_CLIPPED, &box, 2, 9, 0), S_OK);
   EXPECT_EQ(KW_ScriptStringOut(handle, 4, 8, 0, nullptr, 0, 0, 1), S_OK);
-  const std::string path = ::testing::TempDir() + "script_strings_" + name({GetParam(), 0}) + ".png";
+  const std::string path = ::testing::TempDir() + "script_strings_" + kwuni::test::familyName({GetParam(), 0}) + ".png";
   EXPECT_TRUE(KW_WriteImagePNG(dc, path.c_str()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, ScriptStrings,
-                         ::testing::Values(Mode::passThrough, Mode::ownWithPlatformAttributes,
-                                           Mode::ownWithOwnAttributes),
-                         name);
+INSTANTIATE_TEST_SUITE_P(Families, ScriptStrings, kwuni::test::allFamilies, kwuni::test::familyName);
 
 // ---- The library's own measuring -------------------------------------------------------------
 
@@ -202,7 +192,8 @@ TEST_P(OwnMeasuring, PositionsOutsideTheTextAreClamped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, OwnMeasuring,
-                         ::testing::Values(Mode::ownWithPlatformAttributes, Mode::ownWithOwnAttributes), name);
+                         ::testing::Values(Family::ownWithPlatformAttributes, Family::ownWithOwnAttributes),
+                         kwuni::test::familyName);
 
 // Attributes come from where the switch said when the analysis was made, read by the switch now.
 TEST(ScriptStringSwitch, AttributesFollowTheSwitchAtEachCall) {

@@ -3,6 +3,7 @@
 
 #include <kwuni/win32.h>
 
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,17 @@ int listCommand(std::span<const std::string_view> args);
 int localeCommand(std::span<const std::string_view> args);
 int tablesCommand(std::span<const std::string_view> args);
 int fieldCommand(std::span<const std::string_view> args);
+int renderCommand(std::span<const std::string_view> args);
+
+// The value of a numeric option, within low..high; a UsageError naming the option otherwise.
+int numberOption(std::string_view option, std::string_view text, int low, int high);
+
+// Bytes of the UTF-8 character that starts with lead; 0 when no character starts with it.
+std::size_t utf8Length(unsigned char lead);
+
+// One character of UTF-8 text from `text` at `at`, which it moves past. Nothing for bytes that
+// are not UTF-8 (overlong forms and surrogates included).
+std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& at);
 
 // UTF-8 form of a terminated UTF-16 text; unpaired surrogates become U+FFFD.
 std::string toUtf8(const WCHAR* text);

@@ -12,7 +12,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -70,19 +69,6 @@ velmora::DbcsType kindNamed(std::string_view name) {
   throw UsageError("unknown field kind '" + std::string(name) + "' (expected only, pure, either, open or none)");
 }
 
-int number(std::string_view option, std::string_view text, int low, int high) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) {
-    throw UsageError(std::string(option) + " takes a number, not '" + std::string(text) + "'");
-  }
-  if (value < low || value > high) {
-    throw UsageError(std::string(option) + " " + std::string(text) + " is out of range (" + std::to_string(low) +
-                     " to " + std::to_string(high) + ")");
-  }
-  return value;
-}
-
 FieldOptions parse(std::span<const std::string_view> args) {
   FieldOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -92,11 +78,11 @@ FieldOptions parse(std::span<const std::string_view> args) {
       return args[++i];
     };
     if (arg == "--ccsid") {
-      options.ccsid = static_cast<short>(number(arg, value(), 1, 65535));
+      options.ccsid = static_cast<short>(numberOption(arg, value(), 1, 65535));
     } else if (arg == "--kind") {
       options.kind = kindNamed(value());
     } else if (arg == "--length") {
-      options.length = number(arg, value(), 1, longestField);
+      options.length = numberOption(arg, value(), 1, longestField);
     } else if (arg == "--keys") {
       options.keys = value();
     } else if (arg.starts_with("-")) {
@@ -115,34 +101,6 @@ FieldOptions parse(std::span<const std::string_view> args) {
     }
   }
   return options;
-}
-
-// Bytes of the UTF-8 character that starts with lead; 0 when no character starts with it.
-std::size_t utf8Length(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
-// One character of UTF-8 text from `text` at `at`, which it moves past. Nothing for bytes that
-// are not UTF-8 (overlong forms and surrogates included).
-std::optional<char32_t> nextUtf8(std::string_view text, std::size_t& at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = utf8Length(lead);
-  if (length == 0 || at + length > text.size()) return std::nullopt;
-  static constexpr char32_t leadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-  static constexpr char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  char32_t c = lead & leadBits[length];
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[at + k]);
-    if ((next & 0xC0) != 0x80) return std::nullopt;
-    c = (c << 6) | (next & 0x3Fu);
-  }
-  if (c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  at += length;
-  return c;
 }
 
 std::string hexCode(char32_t c) {

@@ -34,6 +34,9 @@ constexpr const char* usage =
     "                                 edit one host input field in the terminal, or run a\n"
     "                                 key script; show its cells and host bytes\n"
     "                                 (kwuni field --help for the kinds and keys)\n"
+    "  render [--font F] [--size PX] [--width PX] [--select A:B] [--align left|center|right]\n"
+    "         -o OUTPUT.png TEXT      draw text, wrapped, aligned and with a selection, into\n"
+    "                                 a PNG image (kwuni render --help tells more)\n"
     "\n"
     "Exit status: 0 on success, 1 when the work fails, 2 for a wrong command line.\n";
 
@@ -48,6 +51,7 @@ constexpr Subcommand subcommands[] = {
     {"locale", localeCommand},
     {"tables", tablesCommand},
     {"field", fieldCommand},
+    {"render", renderCommand},
 };
 
 int run(const std::vector<std::string_view>& args) {
