@@ -11,3 +11,4 @@
 #include <kwuni/streaming.h>
 #include <kwuni/strings.h>
 #include <kwuni/text.h>
+#include <kwuni/diag.h>

@@ -185,5 +185,14 @@ check field-lone-backslash 2 '^$' 'ends inside an escape' -- "$kwuni" field --ke
 check field-option 2 '^$' "unknown option '--keyz' for field" -- "$kwuni" field --keyz a
 check field-no-terminal 2 '^$' 'field needs a terminal' -- "$kwuni" field </dev/null
 
+# Diagnostics: a fault caught as its typed exception, with a trace naming the faulting function.
+check trace-selftest-class 0 '^caught se_translator::access_violation$' '^$' -- "$kwuni" trace --selftest
+check trace-selftest-name 0 '^name: +Access Violation$' '^$' -- "$kwuni" trace --selftest
+check trace-selftest-frame 0 '^  kwuni!.*writeToUnmappedMemory\(\)\+[0-9]+  .*trace_command\.cpp:[0-9]+$' '^$' \
+  -- "$kwuni" trace --selftest
+check trace-selftest-caller 0 'traceCommand\(\)\+[0-9]+ ' '^$' -- "$kwuni" trace --selftest
+check trace-missing 2 '^$' 'trace needs --selftest' -- "$kwuni" trace
+check trace-other 2 '^$' 'trace takes only --selftest' -- "$kwuni" trace --now
+
 rm -f /tmp/kwuni-cli-err.$$
 [ "$failures" = 0 ]

@@ -35,6 +35,7 @@ int localeCommand(std::span<const std::string_view> args);
 int tablesCommand(std::span<const std::string_view> args);
 int fieldCommand(std::span<const std::string_view> args);
 int renderCommand(std::span<const std::string_view> args);
+int traceCommand(std::span<const std::string_view> args);
 
 // The value of a numeric option, within low..high; a UsageError naming the option otherwise.
 int numberOption(std::string_view option, std::string_view text, int low, int high);

@@ -37,6 +37,8 @@ constexpr const char* usage =
     "  render [--font F] [--size PX] [--width PX] [--select A:B] [--align left|center|right]\n"
     "         -o OUTPUT.png TEXT      draw text, wrapped, aligned and with a selection, into\n"
     "                                 a PNG image (kwuni render --help tells more)\n"
+    "  trace --selftest               provoke an access violation, catch it as a typed\n"
+    "                                 exception and print it with a symbolic stack trace\n"
     "\n"
     "Exit status: 0 on success, 1 when the work fails, 2 for a wrong command line.\n";
 
@@ -52,6 +54,7 @@ constexpr Subcommand subcommands[] = {
     {"tables", tablesCommand},
     {"field", fieldCommand},
     {"render", renderCommand},
+    {"trace", traceCommand},
 };
 
 int run(const std::vector<std::string_view>& args) {
