@@ -18,10 +18,12 @@ namespace {
 
 using S = se_translator;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool underAddressSanitizer = true;
+// AddressSanitizer and ThreadSanitizer catch deadly signals themselves: they report a fault and
+// exit instead of dying by the signal.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool sanitizerOwnsFaults = true;
 #else
-constexpr bool underAddressSanitizer = false;
+constexpr bool sanitizerOwnsFaults = false;
 #endif
 
 volatile std::uintptr_t unmapped = 0x10;
@@ -105,7 +107,7 @@ TEST(Faults, ObjectsNestAndRestoreWhatWasBefore) {
 }
 
 TEST(FaultsDeathTest, WithoutATranslatorTheProcessEndsAsBefore) {
-  if (underAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reports the fault itself and exits";
+  if (sanitizerOwnsFaults) GTEST_SKIP() << "the sanitizer reports the fault itself and exits";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   { const S once; }  // the handlers are in place, but no translator on this thread
   EXPECT_EXIT(writeUnmapped(), testing::KilledBySignal(SIGSEGV), "");

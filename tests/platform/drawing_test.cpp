@@ -168,9 +168,9 @@ TEST(Drawing, CharacterNavigationStepsOverClusters) {
     EXPECT_EQ(forward, c.stops);
     std::vector<int> backward{static_cast<int>(c.text.size())};
     for (LPCWSTR at = start + c.text.size(); at > start;) {
-      backward.insert(backward.begin(), static_cast<int>((at = sys::CharPrevW(start, at)) - start));
+      backward.push_back(static_cast<int>((at = sys::CharPrevW(start, at)) - start));
     }
-    EXPECT_EQ(backward, c.stops);
+    EXPECT_EQ(std::vector<int>(backward.rbegin(), backward.rend()), c.stops);
     EXPECT_EQ(sys::CharNextW(start + c.text.size()), start + c.text.size());  // at the NUL it stays
     EXPECT_EQ(sys::CharPrevW(start, start), start);
   }
