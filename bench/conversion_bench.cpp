@@ -11,6 +11,8 @@
 #include <kwuni/ebcdic.h>
 #include <kwuni/streaming.h>
 
+#include "ebcdic/kernel_level.h"
+
 #include <benchmark/benchmark.h>
 #include <gnu/libc-version.h>
 #include <iconv.h>
@@ -477,6 +479,24 @@ struct Comparison {
   std::vector<Conversion> conversions;  // ICU first
 };
 
+// The library's conversion of the group once more at each kernel level, forced, so that the gain
+// of each is visible beside the best level's row.
+void addKernelLevels(Comparison& comparison) {
+  using kwuni::kernels::Level;
+  const std::function<std::size_t()> library = comparison.conversions[1].run;
+  const std::pair<Level, const char*> levels[] = {
+      {Level::scalar, "kwuni_kernels_scalar"}, {Level::avx2, "kwuni_kernels_avx2"}, {Level::avx512, "kwuni_kernels_avx512"}};
+  for (const auto& [level, name] : levels) {
+    if (static_cast<int>(level) > static_cast<int>(kwuni::kernels::bestLevel())) continue;  // the processor lacks it
+    comparison.conversions.push_back({name, [library, level = level] {
+                                        const Level previous = kwuni::kernels::useLevel(level);
+                                        const std::size_t n = library();
+                                        kwuni::kernels::useLevel(previous);
+                                        return n;
+                                      }});
+  }
+}
+
 std::vector<Comparison> comparisons(Inputs* in) {
   const Converters* c = &in->converters;
   Streams* s = &in->streams;
@@ -499,6 +519,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
                     {"kwuni_TConvertEtoU",
                      [=] { return static_cast<std::size_t>(TConvertEtoU(singleByteCcsid, src, dst, static_cast<int>(n))); }},
                     {"iconv_IBM037", [=] { return units(c->ebcdic37ToUtf16.convert(src, n, dst, 2 * capacity)); }}}});
+    addKernelLevels(all.back());
   }
   // CCSID 37, UTF-16 to host bytes.
   {
@@ -515,6 +536,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
                     {"kwuni_TConvertUtoE",
                      [=] { return static_cast<std::size_t>(TConvertUtoE(singleByteCcsid, src, dst, static_cast<int>(n))); }},
                     {"iconv_IBM037", [=] { return c->utf16ToEbcdic37.convert(src, 2 * n, dst, capacity); }}}});
+    addKernelLevels(all.back());
   }
   // CCSID 930, shift-delimited host data to UTF-16.
   {
@@ -665,6 +687,18 @@ int main(int argc, char** argv) {
   const std::vector<Comparison> all = comparisons(in.get());
   verify(*in, all);
   registerBenchmarks(all);
+  // The memory's own speed: the 32 MiB input and the 64 MiB wide output of a conversion copied.
+  for (const std::size_t bytes : {inputBytes, 2 * inputBytes}) {
+    const std::string name = "memcpy/" + std::to_string(bytes >> 20) + "MiB";
+    benchmark::RegisterBenchmark(name.c_str(), [bytes](benchmark::State& state) {
+      std::vector<unsigned char> from(bytes, 1), to(bytes);
+      for ([[maybe_unused]] auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::ClobberMemory();
+      }
+      state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+    })->Unit(benchmark::kMillisecond);
+  }
 
   benchmark::AddCustomContext("icu", U_ICU_VERSION);
   benchmark::AddCustomContext("glibc", gnu_get_libc_version());

@@ -1,5 +1,10 @@
 #include "ebcdic/kernels.h"
 
+#include "ebcdic/kernel_level.h"
+#include "ebcdic/kernels_vector.h"
+
+#include <algorithm>
+
 namespace kwuni::kernels {
 namespace {
 
@@ -7,6 +12,30 @@ constexpr WCHAR questionMark = 0x003F;
 constexpr BYTE ebcdicQuestionMark = 0x6F;
 
 WCHAR orQuestionMark(WORD ch) { return ch == unmapped ? questionMark : ch; }
+BYTE orHostQuestionMark(WORD code) {
+  const auto byte = static_cast<BYTE>(code);
+  return byte == 0xFF ? ebcdicQuestionMark : byte;
+}
+
+// The vector kernels of the level in use; null at the scalar level.
+struct VectorKernels {
+  std::size_t (*singleBytesToUtf16)(const WCHAR*, const BYTE*, std::size_t, WCHAR*);
+  std::size_t (*latinToSingleBytes)(const BYTE*, const WCHAR*, std::size_t, BYTE*);
+  std::size_t (*below)(const WCHAR*, std::size_t, WCHAR);
+};
+
+const VectorKernels* vectorKernels() {
+#if defined(__x86_64__)
+  static constexpr VectorKernels avx512{singleBytesToUtf16Avx512, latinToSingleBytesAvx512, belowAvx512};
+  static constexpr VectorKernels avx2{singleBytesToUtf16Avx2, latinToSingleBytesAvx2, belowAvx2};
+  switch (level()) {
+    case Level::avx512: return &avx512;
+    case Level::avx2: return &avx2;
+    case Level::scalar: break;
+  }
+#endif
+  return nullptr;
+}
 
 WORD lookUp(const HostLookup& lookup, WORD code, WORD substitute) {
   if (lookup.table == nullptr) return code;
@@ -26,7 +55,9 @@ void singleBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t leng
   }
   WCHAR singleBytes[0x100];
   for (std::size_t b = 0; b < 0x100; ++b) singleBytes[b] = orQuestionMark(toUnicode[b]);
-  for (std::size_t i = 0; i < length; ++i) dst[i] = singleBytes[src[i]];
+  const VectorKernels* vector = vectorKernels();
+  std::size_t i = vector != nullptr ? vector->singleBytesToUtf16(singleBytes, src, length, dst) : 0;
+  for (; i < length; ++i) dst[i] = singleBytes[src[i]];
 }
 
 std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
@@ -46,10 +77,29 @@ std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size
 }
 
 void utf16ToSingleBytes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst) {
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto byte = static_cast<BYTE>(toHost[src[i]]);
-    dst[i] = byte == 0xFF ? ebcdicQuestionMark : byte;
+  const VectorKernels* vector = length >= 1024 ? vectorKernels() : nullptr;
+  if (vector == nullptr) {
+    for (std::size_t i = 0; i < length; ++i) dst[i] = orHostQuestionMark(toHost[src[i]]);
+    return;
   }
+  // Latin text goes through a 256-entry table in vector registers; a block with any other
+  // character goes through the whole table, and the vectors take over again after it.
+  constexpr std::size_t block = 64;
+  BYTE latin[0x100];
+  for (std::size_t c = 0; c < 0x100; ++c) latin[c] = orHostQuestionMark(toHost[c]);
+  for (std::size_t i = 0; i < length;) {
+    i += vector->latinToSingleBytes(latin, src + i, length - i, dst + i);
+    for (const std::size_t stop = std::min(length, i + block); i < stop; ++i) dst[i] = orHostQuestionMark(toHost[src[i]]);
+  }
+}
+
+bool allBelow(const WCHAR* src, std::size_t length, WCHAR limit) {
+  const VectorKernels* vector = vectorKernels();
+  std::size_t i = vector != nullptr ? vector->below(src, length, limit) : 0;
+  for (; i < length; ++i) {
+    if (src[i] >= limit) return false;
+  }
+  return true;
 }
 
 std::size_t utf16ToHostCodes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst) {

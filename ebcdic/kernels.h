@@ -28,6 +28,10 @@ std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size
 // for unmapped characters).
 void utf16ToSingleBytes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst);
 
+// Whether every character lies below the limit: text below U+0300 holds no combining mark, so
+// composing it changes nothing.
+bool allBelow(const WCHAR* src, std::size_t length, WCHAR limit);
+
 // UTF-16 to host codes of one or two bytes (high byte first), unmapped as 0x6F, no shift bytes.
 // Returns the number of bytes; dst may be null.
 std::size_t utf16ToHostCodes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst);

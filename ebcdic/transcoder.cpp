@@ -126,7 +126,9 @@ int EBCDICTranscoder::convertUtoE(const WCHAR* src, BYTE* dst, int srcLen) const
 
   // Convert the precomposed form: e followed by a combining acute is the host's e-acute.
   std::vector<WCHAR> composed;
-  if (!sys::FoldLeavesUnchanged(src, srcLen)) {
+  constexpr WCHAR firstCombiningMark = 0x0300;
+  if (!kernels::allBelow(src, static_cast<std::size_t>(srcLen), firstCombiningMark) &&
+      !sys::FoldLeavesUnchanged(src, srcLen)) {
     const int composedLength = sys::FoldStringW(sys::MAP_PRECOMPOSED, src, srcLen, nullptr, 0);
     if (composedLength != 0) {
       composed.resize(static_cast<std::size_t>(composedLength) + 1);

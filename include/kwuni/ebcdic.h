@@ -191,3 +191,10 @@ KWUNI_API int TConvertUtoAEx(const WCHAR* src, int srcLen, char* dst, int dstLen
 // Swaps each whole pair of bytes from src into dst (distinct buffers); returns len rounded down
 // to even, 0 for len < 2.
 KWUNI_API int TSwapBytes(const BYTE* src, BYTE* dst, int len);
+
+namespace kwuni {
+// The instruction set the conversion kernels use ("avx512", "avx2" or "scalar"): the best the
+// processor has, or a lower one that the environment variable KWUNI_KERNELS names. Every level
+// gives the same results.
+KWUNI_API const char* conversionKernels();
+}  // namespace kwuni

@@ -17,7 +17,10 @@ check() {  # check NAME EXPECTED-STATUS STDOUT-PATTERN STDERR-PATTERN -- COMMAND
 }
 
 check help 0 '^usage: kwuni' '^$' -- "$kwuni" --help
-check version 0 '^kwuni [0-9]+\.[0-9]+\.[0-9]+$' '^$' -- "$kwuni" --version
+check version 0 '^kwuni [0-9]+\.[0-9]+\.[0-9]+ \(conversion kernels: (avx512|avx2|scalar)\)$' '^$' -- "$kwuni" --version
+check version-scalar 0 'conversion kernels: scalar\)$' '^$' -- env KWUNI_KERNELS=scalar "$kwuni" --version
+check version-unknown 0 'conversion kernels: (avx512|avx2|scalar)\)$' '^kwuni: KWUNI_KERNELS=fast is not scalar, avx2 or avx512; using ' \
+  -- env KWUNI_KERNELS=fast "$kwuni" --version
 check no-command 2 '^$' 'no command given' -- "$kwuni"
 check unknown-command 2 '^$' "^kwuni: unknown command 'nosuch'" -- "$kwuni" nosuch
 check unknown-option 2 '^$' "unknown option '--bogus'" -- "$kwuni" --bogus

@@ -105,7 +105,11 @@ void printText(const LocaleReport& r) {
 std::string jsonList(const std::vector<std::string>& items) {
   std::vector<std::string> quoted;
   for (const auto& item : items) quoted.push_back(jsonString(item));
-  return "[" + joined(quoted, ", ") + "]";
+  // Appended rather than "[" + ... + "]", which GCC 12 at -O3 mistakes for an overlapping copy.
+  std::string list = "[";
+  list += joined(quoted, ", ");
+  list += ']';
+  return list;
 }
 
 void printJson(const LocaleReport& r) {

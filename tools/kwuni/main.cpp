@@ -1,5 +1,7 @@
 // kwuni: the command-line front door to the library.
 
+#include <kwuni/ebcdic.h>
+
 #include "tools/kwuni/command.h"
 
 #include <cstdio>
@@ -65,7 +67,7 @@ int run(const std::vector<std::string_view>& args) {
     return exitOk;
   }
   if (first == "--version") {
-    std::printf("kwuni %s\n", KWUNI_VERSION);
+    std::printf("kwuni %s (conversion kernels: %s)\n", KWUNI_VERSION, kwuni::conversionKernels());
     return exitOk;
   }
   for (const auto& sub : subcommands) {
