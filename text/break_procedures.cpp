@@ -43,7 +43,8 @@ int charBreakWithAttributes(const SCRIPT_LOGATTR* attrs, int position, int lengt
   } else if (action == KW_BREAK_RIGHT) {
     if (position >= length) return position;
     result = length;
-    for (int i = position + 1; i < length; ++i) {
+    // Indexes before the text carry no stops: from far left the scan starts at the text.
+    for (int i = position < 0 ? 0 : position + 1; i < length; ++i) {
       if (attrs[i].fCharStop != 0) return i;
     }
   } else if (action == KW_BREAK_AT) {

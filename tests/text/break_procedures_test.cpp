@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -68,6 +69,11 @@ TEST_P(BreakProcedures, CharacterBoundaries) {
       {u"ab cd", -1, left, -1, -1},
       {u"ab cd", 3, at, 3, 3},
       {u"ab cd", 2, 7, 2, 2},  // an unknown action
+      {u"ab cd", -1, right, 0, -1},
+      {u"ab cd", -9, right, 0, -9},
+      {u"ab cd", 9, left, 9, 9},
+      {u"ab cd", 5, at, 5, 5},
+      {u"ab cd", -2, at, -2, -2},
       {u"e\u0301x", 0, right, 2, 2},
       {u"e\u0301x", 2, left, 0, 0},
       {u"e\u0301x", 1, at, 0, 1},  // on the accent: back to its base, or, without attributes, no move
@@ -101,6 +107,9 @@ TEST_P(BreakProcedures, WordBoundaries) {
       {u"ab cd", 4, left, 0, 0},  // the white space before the word is skipped first
       {u"ab cd", 0, left, 0, 0},
       {u"ab cd", 2, 9, 2, 2},
+      {u"ab cd", -3, right, -3, -3},
+      {u"ab cd", 9, left, 9, 9},
+      {u"ab cd", -3, left, -3, -3},
   };
   for (const bool analysed : {true, false}) {
     for (const Case& c : cases) {
@@ -114,13 +123,17 @@ TEST_P(BreakProcedures, WordBoundaries) {
 
 TEST_P(BreakProcedures, DelimitersAndEmptyText) {
   struct Delimiter { std::u16string text; int position; bool delimiter; };
-  const Delimiter cases[] = {{u" ", 0, true}, {u"a b", 0, false}, {u"a b", 1, true}, {u"a\tb", 1, true},
-                             {u"ab", 2, false}};
+  const Delimiter cases[] = {{u" ", 0, true},     {u"a b", 0, false}, {u"a b", 1, true},
+                             {u"a\tb", 1, true}, {u"ab", 2, false},  {u"ab", -1, false}};
   for (const bool analysed : {true, false}) {
     for (const Delimiter& c : cases) {
       SCOPED_TRACE(testing::Message() << "case " << (&c - cases) << (analysed ? " analysed" : " plain"));
       void*& handle = handleFor(c.text, analysed);
-      EXPECT_EQ(KW_WordBreakProc(handle, c.text.c_str(), c.position, -1, at) != 0, c.delimiter);
+      const int answer = KW_WordBreakProc(handle, c.text.c_str(), c.position, -1, at);
+      EXPECT_EQ(answer != 0, c.delimiter);
+      if (analysed) {
+        EXPECT_EQ(answer, c.delimiter ? 1 : 0);
+      }
     }
   }
   // No text: every procedure gives the position back.
@@ -132,12 +145,11 @@ TEST_P(BreakProcedures, DelimitersAndEmptyText) {
   EXPECT_EQ(KW_CharBreakProc(handle, nullptr, 4, 3, right), 4);
 }
 
-// Line breaks: after whole words that fit, trailing spaces overhanging; at a line end; and, when
-// no word fits, after the characters that fit (edit) or one before the last that fits (layout).
+// Line breaks: trailing spaces overhanging; at a line end; and, when no word fits, after the
+// characters that fit (edit) or one before the last that fits (layout).
 TEST_P(BreakProcedures, LineBreaks) {
   const std::u16string words = u"alpha     beta gamma";
   const std::u16string word = u"abcdefgh";
-  const int n = static_cast<int>(words.size());
   struct LineCase {
     const std::u16string* text;
     int start;
@@ -147,9 +159,6 @@ TEST_P(BreakProcedures, LineBreaks) {
   };
   const LineCase cases[] = {
       {&words, 0, width(u"alpha") + 1, 10, 10},  // the spaces overhang
-      {&words, 0, width(u"alpha     beta") + 1, 15, 15},
-      {&words, 10, width(u"beta") + 1, 15, 15},
-      {&words, 0, 10000, n, n},
       {&word, 0, width(u"abcd") + width(u"e") / 2, 4, 3},
       {&word, 0, width(u"a") + 1, 1, 1},
       {&word, 0, 0, 1, 0},  // nothing fits: the edit line still takes one character
@@ -172,9 +181,60 @@ TEST_P(BreakProcedures, LineBreaks) {
       EXPECT_EQ(KW_EditLineBreakProc(handle, text.c_str(), 0, -1, dc.get(), 100, 0), 0);
       EXPECT_EQ(KW_LineBreakProc(handle, text.c_str(), 0, -1, dc.get(), 100, 0), 0);
     }
-    const std::u16string lines = u"ab cd\nef";
+    const std::u16string pair = u"\U0001F600\U0001F600";  // one character is two units
+    EXPECT_EQ(KW_EditLineBreakProc(handleFor(pair, analysed), pair.c_str(), 0, -1, dc.get(), 0, 0), 2);
+    const std::u16string lines = u"ab cd\r\nef";
     void*& handle = handleFor(lines, analysed);
-    EXPECT_EQ(KW_LineBreakProc(handle, lines.c_str(), 0, -1, dc.get(), 1000, 0), analysed ? 5 : 8);
+    EXPECT_EQ(KW_LineBreakProc(handle, lines.c_str(), 0, -1, dc.get(), 1000, 0), analysed ? 5 : 9);
+    EXPECT_EQ(KW_EditLineBreakProc(handle, lines.c_str(), 7, -1, dc.get(), 1000, 0), 9);
+    for (const int start : {-4, 12}) {
+      EXPECT_EQ(KW_EditLineBreakProc(handle, lines.c_str(), start, -1, dc.get(), 1000, 0), start);
+      EXPECT_EQ(KW_LineBreakProc(handle, lines.c_str(), start, -1, dc.get(), 1000, 0), start);
+    }
+  }
+}
+
+// Walking a paragraph line by line at widths no narrower than its widest word: every line moves
+// on, ends after a word and its spaces, fits once those spaces are dropped, and is greedy (the
+// next word would not have fitted).
+TEST_P(BreakProcedures, LinesFitGreedily) {
+  const std::u16string text = u"The quick brown fox  jumps over 12.5 lazy f(x) dogs";
+  const int n = static_cast<int>(text.size());
+  const auto trimmed = [&text](int from, int to) {
+    while (to > from && text[static_cast<std::size_t>(to - 1)] == u' ') --to;
+    return text.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from));
+  };
+  const auto wordEnd = [&](int from) {  // the end of the word at from, spaces after it included
+    while (from < n && text[static_cast<std::size_t>(from)] != u' ') ++from;
+    while (from < n && text[static_cast<std::size_t>(from)] == u' ') ++from;
+    return from;
+  };
+  int widest = 0;
+  for (int from = 0; from < n;) {
+    const int to = wordEnd(from);
+    widest = std::max(widest, width(trimmed(from, to)));
+    from = to;
+  }
+  for (const bool analysed : {true, false}) {
+    for (const int w : {widest, widest + width(u" fox"), width(u"The quick brown fox  ") + 3}) {
+      for (const auto proc : {KW_LineBreakProc, KW_EditLineBreakProc}) {
+        SCOPED_TRACE(testing::Message() << "width " << w << (analysed ? " analysed" : " plain")
+                                        << (proc == KW_LineBreakProc ? " layout" : " edit"));
+        void*& handle = handleFor(text, analysed);
+        int lines = 0;
+        for (int start = 0; start < n && lines < n; ++lines) {
+          const int next = proc(handle, text.c_str(), start, n, dc.get(), w, 0);
+          ASSERT_GT(next, start);
+          ASSERT_LE(next, n);
+          EXPECT_EQ(next, wordEnd(next == n ? n : next - 1));
+          EXPECT_LE(width(trimmed(start, next)), w);
+          if (next < n) {
+            EXPECT_GT(width(trimmed(start, wordEnd(next))), w);
+          }
+          start = next;
+        }
+      }
+    }
   }
 }
 
