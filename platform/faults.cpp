@@ -17,41 +17,26 @@
 namespace sys {
 namespace {
 
-// Windows exception codes of the faults a signal reports.
-constexpr DWORD codeDatatypeMisalignment = 0x80000002;
-constexpr DWORD codeBreakpoint = 0x80000003;
-constexpr DWORD codeSingleStep = 0x80000004;
-constexpr DWORD codeAccessViolation = 0xC0000005;
-constexpr DWORD codeInPageError = 0xC0000006;
-constexpr DWORD codeIllegalInstruction = 0xC000001D;
-constexpr DWORD codeArrayBoundsExceeded = 0xC000008C;
-constexpr DWORD codeFltDivideByZero = 0xC000008E;
-constexpr DWORD codeFltInexactResult = 0xC000008F;
-constexpr DWORD codeFltInvalidOperation = 0xC0000090;
-constexpr DWORD codeFltOverflow = 0xC0000091;
-constexpr DWORD codeFltUnderflow = 0xC0000093;
-constexpr DWORD codeIntDivideByZero = 0xC0000094;
-constexpr DWORD codeIntOverflow = 0xC0000095;
-constexpr DWORD codePrivInstruction = 0xC0000096;
-
+// The exception code of a fault, by its signal and the kernel's reason for it.
 DWORD exceptionCode(int signal, int code) {
   switch (signal) {
-    case SIGSEGV: return code == SEGV_BNDERR ? codeArrayBoundsExceeded : codeAccessViolation;
-    case SIGBUS: return code == BUS_ADRALN ? codeDatatypeMisalignment : codeInPageError;
-    case SIGILL: return code == ILL_PRVOPC || code == ILL_PRVREG ? codePrivInstruction : codeIllegalInstruction;
-    case SIGTRAP: return code == TRAP_TRACE ? codeSingleStep : codeBreakpoint;
+    case SIGSEGV: return code == SEGV_BNDERR ? EXCEPTION_ARRAY_BOUNDS_EXCEEDED : EXCEPTION_ACCESS_VIOLATION;
+    case SIGBUS: return code == BUS_ADRALN ? EXCEPTION_DATATYPE_MISALIGNMENT : EXCEPTION_IN_PAGE_ERROR;
+    case SIGILL:
+      return code == ILL_PRVOPC || code == ILL_PRVREG ? EXCEPTION_PRIV_INSTRUCTION : EXCEPTION_ILLEGAL_INSTRUCTION;
+    case SIGTRAP: return code == TRAP_TRACE ? EXCEPTION_SINGLE_STEP : EXCEPTION_BREAKPOINT;
     case SIGFPE:
       switch (code) {
-        case FPE_INTDIV: return codeIntDivideByZero;
-        case FPE_INTOVF: return codeIntOverflow;
-        case FPE_FLTDIV: return codeFltDivideByZero;
-        case FPE_FLTOVF: return codeFltOverflow;
-        case FPE_FLTUND: return codeFltUnderflow;
-        case FPE_FLTRES: return codeFltInexactResult;
-        case FPE_FLTSUB: return codeArrayBoundsExceeded;
-        default: return codeFltInvalidOperation;
+        case FPE_INTDIV: return EXCEPTION_INT_DIVIDE_BY_ZERO;
+        case FPE_INTOVF: return EXCEPTION_INT_OVERFLOW;
+        case FPE_FLTDIV: return EXCEPTION_FLT_DIVIDE_BY_ZERO;
+        case FPE_FLTOVF: return EXCEPTION_FLT_OVERFLOW;
+        case FPE_FLTUND: return EXCEPTION_FLT_UNDERFLOW;
+        case FPE_FLTRES: return EXCEPTION_FLT_INEXACT_RESULT;
+        case FPE_FLTSUB: return EXCEPTION_ARRAY_BOUNDS_EXCEEDED;
+        default: return EXCEPTION_FLT_INVALID_OPERATION;
       }
-    default: return codeAccessViolation;
+    default: return EXCEPTION_ACCESS_VIOLATION;
   }
 }
 
@@ -121,32 +106,97 @@ void passOn(int signal, siginfo_t* info, void* context) {
 
 struct Backtrace {
   ThreadFaults* faults;
-  unsigned seen;
+  bool reached;  // the faulting frame has been seen
 };
 
 _Unwind_Reason_Code collectFrame(_Unwind_Context* unwind, void* state) {
   auto& trace = *static_cast<Backtrace*>(state);
   CONTEXT& context = trace.faults->context;
-  const unsigned frame = trace.seen++;
-  if (frame == 0) return _URC_NO_REASON;  // the function the fault resumed in
-  if (context.frameCount == CONTEXT::maxFrames) return _URC_END_OF_STACK;
   const std::uintptr_t ip = _Unwind_GetIP(unwind);
-  if (ip == 0) return _URC_END_OF_STACK;
-  // The faulting instruction itself, then the calls: a return address less one lies in its call.
-  context.frames[context.frameCount++] = frame == 1 ? trace.faults->faultAddress : ip - 1;
+  if (ip == 0 || context.frameCount == CONTEXT::maxFrames) return _URC_END_OF_STACK;
+  // The frames of the way to the translator come first; the faulting frame is the one that
+  // "returns" just past the faulting instruction. Then the calls: a return address less one
+  // lies in its call.
+  if (!trace.reached) {
+    if (ip != trace.faults->faultAddress + 1) return _URC_NO_REASON;
+    trace.reached = true;
+    context.frames[context.frameCount++] = trace.faults->faultAddress;
+    return _URC_NO_REASON;
+  }
+  context.frames[context.frameCount++] = ip - 1;
   return _URC_NO_REASON;
 }
 
-// Where a translated fault resumes, on the faulting thread's own stack, as if called by the
-// faulting instruction: records the stack and calls the translator, which throws.
-[[gnu::noinline, gnu::force_align_arg_pointer]] void resumeFromFault() {
+}  // namespace
+
+// Where a translated fault resumes, as if called by the faulting instruction: records the stack
+// and calls the translator, which throws.
+extern "C" [[gnu::noinline, gnu::force_align_arg_pointer, gnu::visibility("hidden")]] void
+kwuniResumeFromFault() {
   ThreadFaults* faults = currentThread();
   faults->context.frameCount = 0;
-  Backtrace trace{faults, 0};
+  Backtrace trace{faults, false};
   _Unwind_Backtrace(collectFrame, &trace);
+  if (faults->context.frameCount == 0) {
+    faults->context.frames[0] = faults->faultAddress;
+    faults->context.frameCount = 1;
+  }
   faults->redirecting = false;
   faults->translator(faults->record.ExceptionCode, &faults->pointers);
   std::abort();  // a translator that returns leaves nowhere to go
+}
+
+#if defined(__x86_64__)
+// After a stack overflow the translator runs on the alternate signal stack. The fault resumes in
+// this trampoline with the stack pointer at a block of two words: the faulting thread's stack
+// pointer, and the address just past the faulting instruction. Its unwinding information says
+// so (the frame's address is the first word, the return address is the second), so that the
+// exception unwinds from the alternate stack into the faulting frame on the thread's own stack.
+extern "C" void kwuniFaultTrampoline();
+asm(R"(
+    .text
+    .p2align 4
+    .globl kwuniFaultTrampoline
+    .hidden kwuniFaultTrampoline
+    .type kwuniFaultTrampoline, @function
+kwuniFaultTrampoline:
+    .cfi_startproc
+    # DW_CFA_def_cfa_expression: the frame's address is [rsp + 0] (DW_OP_breg7 0, DW_OP_deref)
+    .cfi_escape 0x0f, 0x03, 0x77, 0x00, 0x06
+    # DW_CFA_expression: the return address (rip, 16) is stored at rsp + 8 (DW_OP_breg7 8)
+    .cfi_escape 0x10, 0x10, 0x02, 0x77, 0x08
+    call kwuniResumeFromFault
+    ud2
+    .cfi_endproc
+    .size kwuniFaultTrampoline, .-kwuniFaultTrampoline
+)");
+#endif
+
+namespace {
+
+// How far from the stack pointer a faulting access may lie and still be the stack's own end:
+// mapped stack never faults, so a fault this close to it is a stack overflow.
+constexpr std::uintptr_t stackReach = 64 * 1024;
+// What the way to the translator needs on the alternate stack: the record of the stack, the
+// translator and the unwinding of its exception.
+constexpr std::uintptr_t translatorRoom = 24 * 1024;
+
+bool nearStack(std::uintptr_t address, std::uintptr_t stackPointer) {
+  const std::uintptr_t distance = address > stackPointer ? address - stackPointer : stackPointer - address;
+  return distance <= stackReach;
+}
+
+// Where on the alternate stack the trampoline's block goes, below the handler's own frame (the
+// signal frame above it is left behind when the handler returns); 0 when the handler does not
+// run on an alternate stack or too little of it is left.
+std::uintptr_t blockOnAlternateStack() {
+  stack_t current{};
+  if (sigaltstack(nullptr, &current) != 0 || (current.ss_flags & SS_ONSTACK) == 0) return 0;
+  const auto low = reinterpret_cast<std::uintptr_t>(current.ss_sp);
+  const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  if (here < low || here >= low + current.ss_size) return 0;
+  const std::uintptr_t block = (here - 1024) & ~std::uintptr_t{15};
+  return block >= low + translatorRoom ? block : 0;
 }
 
 void onFault(int signal, siginfo_t* info, void* context) {
@@ -166,14 +216,17 @@ void onFault(int signal, siginfo_t* info, void* context) {
 
   EXCEPTION_RECORD& record = faults->record;
   record = EXCEPTION_RECORD{};
-  record.ExceptionCode = exceptionCode(signal, info->si_code);
+  const auto faultingAccess = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  const bool overflow =
+      signal == SIGSEGV && nearStack(faultingAccess, static_cast<std::uintptr_t>(general[REG_RSP]));
+  record.ExceptionCode = overflow ? EXCEPTION_STACK_OVERFLOW : exceptionCode(signal, info->si_code);
   record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
   record.ExceptionAddress = reinterpret_cast<void*>(pc);
-  if (record.ExceptionCode == codeAccessViolation) {
+  if (signal == SIGSEGV) {
     constexpr greg_t pageFaultWrite = 0x2;  // the page-fault error code's write bit
     record.NumberParameters = 2;
     record.ExceptionInformation[0] = (general[REG_ERR] & pageFaultWrite) != 0 ? 1 : 0;
-    record.ExceptionInformation[1] = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    record.ExceptionInformation[1] = faultingAccess;
   }
   faults->context.registers = *registers;
   if (registers->uc_mcontext.fpregs != nullptr) {
@@ -185,12 +238,29 @@ void onFault(int signal, siginfo_t* info, void* context) {
   faults->faultAddress = pc;
   faults->redirecting = true;
 
-  // Push a return address just past the faulting instruction (the unwinder looks up the
-  // instruction before a return address: the faulting one) and resume in resumeFromFault.
-  const auto sp = static_cast<std::uintptr_t>(general[REG_RSP]) - sizeof(std::uintptr_t);
-  *reinterpret_cast<std::uintptr_t*>(sp) = pc + 1;
-  general[REG_RSP] = static_cast<greg_t>(sp);
-  general[REG_RIP] = static_cast<greg_t>(reinterpret_cast<std::uintptr_t>(&resumeFromFault));
+  // The unwinder looks up the instruction before a return address: one just past the faulting
+  // instruction makes the faulting frame look as if it had called what comes next.
+  const auto stackPointer = static_cast<std::uintptr_t>(general[REG_RSP]);
+  if (overflow) {
+    // No stack left to run on: the trampoline, on the alternate stack.
+    const std::uintptr_t block = blockOnAlternateStack();
+    if (block == 0) {
+      faults->redirecting = false;
+      passOn(signal, info, context);
+      errno = savedErrno;
+      return;
+    }
+    reinterpret_cast<std::uintptr_t*>(block)[0] = stackPointer;
+    reinterpret_cast<std::uintptr_t*>(block)[1] = pc + 1;
+    general[REG_RSP] = static_cast<greg_t>(block);
+    general[REG_RIP] = static_cast<greg_t>(reinterpret_cast<std::uintptr_t>(&kwuniFaultTrampoline));
+  } else {
+    // Push that return address and resume in kwuniResumeFromFault on the thread's own stack.
+    const std::uintptr_t sp = stackPointer - sizeof(std::uintptr_t);
+    *reinterpret_cast<std::uintptr_t*>(sp) = pc + 1;
+    general[REG_RSP] = static_cast<greg_t>(sp);
+    general[REG_RIP] = static_cast<greg_t>(reinterpret_cast<std::uintptr_t>(&kwuniResumeFromFault));
+  }
 #else
   passOn(signal, info, context);
 #endif

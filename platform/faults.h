@@ -4,8 +4,10 @@
 // and SIGTRAP in place, on an alternate stack. A fault on a thread with a translator is recorded
 // (code, address, registers, the stack's return addresses) in that thread's own block, and the
 // thread resumes in a function that calls the translator as if the faulting instruction had
-// called it, so that what the translator throws unwinds from the fault. A fault on any other
-// thread goes to the handler that was there before, or ends the process as it would have.
+// called it, so that what the translator throws unwinds from the fault; after a stack overflow
+// it resumes on the alternate stack, through a trampoline whose unwinding information leads back
+// to the faulting frame. A fault on any other thread goes to the handler that was there before,
+// or ends the process as it would have.
 #pragma once
 
 #include <kwuni/diag.h>

@@ -10,46 +10,18 @@
 //
 // A fault becomes an exception only where the faulting code can unwind from the faulting
 // instruction: build it with -fnon-call-exceptions (x86-64). A fault on a thread with no live
-// se_translator ends the process as it would without the library.
+// se_translator ends the process as it would without the library. A stack overflow is thrown as
+// stack_overflow from the thread's alternate signal stack, which the first se_translator on a
+// thread sets up when the thread has none. The record and register
+// context of a fault (EXCEPTION_RECORD, CONTEXT, EXCEPTION_POINTERS) and the exception codes
+// (EXCEPTION_ACCESS_VIOLATION, ...) are declared in <kwuni/win32.h>.
 #pragma once
 
 #include <kwuni/export.h>
 #include <kwuni/win32.h>
 
-#include <ucontext.h>
-
 #include <cstdint>
 #include <iosfwd>
-
-// ---- What a fault leaves behind ------------------------------------------------------------------
-
-constexpr DWORD EXCEPTION_NONCONTINUABLE = 0x1;
-constexpr DWORD EXCEPTION_MAXIMUM_PARAMETERS = 15;
-
-struct EXCEPTION_RECORD {
-  DWORD ExceptionCode;
-  DWORD ExceptionFlags;
-  EXCEPTION_RECORD* ExceptionRecord;
-  void* ExceptionAddress;  // the faulting instruction
-  DWORD NumberParameters;
-  // Access violations: [0] is 0 for a read, 1 for a write, 8 for an execution; [1] the address.
-  std::uintptr_t ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
-};
-
-// The registers of a thread at one point, as the kernel gives them to a signal handler, and, for
-// a fault, the return addresses of its stack at that moment: the frames below a catch handler
-// are gone by the time it runs, so they are kept here.
-struct CONTEXT {
-  static constexpr unsigned maxFrames = 128;
-  ucontext_t registers;
-  unsigned frameCount;  // 0: walk the stack the registers describe
-  std::uintptr_t frames[maxFrames];
-};
-
-struct EXCEPTION_POINTERS {
-  EXCEPTION_RECORD* ExceptionRecord;
-  CONTEXT* ContextRecord;
-};
 
 // ---- Faults as exceptions ----------------------------------------------------------------------------
 

@@ -341,6 +341,63 @@ struct SCRIPT_TABDEF {
   int iTabOrigin;
 };
 
+// ---- Processor faults ----------------------------------------------------------------------------
+
+#include <ucontext.h>
+
+// Exception codes of the faults the platform reports.
+constexpr DWORD EXCEPTION_GUARD_PAGE = 0x80000001;
+constexpr DWORD EXCEPTION_DATATYPE_MISALIGNMENT = 0x80000002;
+constexpr DWORD EXCEPTION_BREAKPOINT = 0x80000003;
+constexpr DWORD EXCEPTION_SINGLE_STEP = 0x80000004;
+constexpr DWORD EXCEPTION_ACCESS_VIOLATION = 0xC0000005;
+constexpr DWORD EXCEPTION_IN_PAGE_ERROR = 0xC0000006;
+constexpr DWORD EXCEPTION_INVALID_HANDLE = 0xC0000008;
+constexpr DWORD STATUS_NO_MEMORY = 0xC0000017;
+constexpr DWORD EXCEPTION_ILLEGAL_INSTRUCTION = 0xC000001D;
+constexpr DWORD EXCEPTION_NONCONTINUABLE_EXCEPTION = 0xC0000025;
+constexpr DWORD EXCEPTION_INVALID_DISPOSITION = 0xC0000026;
+constexpr DWORD EXCEPTION_ARRAY_BOUNDS_EXCEEDED = 0xC000008C;
+constexpr DWORD EXCEPTION_FLT_DENORMAL_OPERAND = 0xC000008D;
+constexpr DWORD EXCEPTION_FLT_DIVIDE_BY_ZERO = 0xC000008E;
+constexpr DWORD EXCEPTION_FLT_INEXACT_RESULT = 0xC000008F;
+constexpr DWORD EXCEPTION_FLT_INVALID_OPERATION = 0xC0000090;
+constexpr DWORD EXCEPTION_FLT_OVERFLOW = 0xC0000091;
+constexpr DWORD EXCEPTION_FLT_STACK_CHECK = 0xC0000092;
+constexpr DWORD EXCEPTION_FLT_UNDERFLOW = 0xC0000093;
+constexpr DWORD EXCEPTION_INT_DIVIDE_BY_ZERO = 0xC0000094;
+constexpr DWORD EXCEPTION_INT_OVERFLOW = 0xC0000095;
+constexpr DWORD EXCEPTION_PRIV_INSTRUCTION = 0xC0000096;
+constexpr DWORD EXCEPTION_STACK_OVERFLOW = 0xC00000FD;
+
+constexpr DWORD EXCEPTION_NONCONTINUABLE = 0x1;
+constexpr DWORD EXCEPTION_MAXIMUM_PARAMETERS = 15;
+
+struct EXCEPTION_RECORD {
+  DWORD ExceptionCode;
+  DWORD ExceptionFlags;
+  EXCEPTION_RECORD* ExceptionRecord;
+  void* ExceptionAddress;  // the faulting instruction
+  DWORD NumberParameters;
+  // Access violations: [0] is 0 for a read, 1 for a write, 8 for an execution; [1] the address.
+  std::uintptr_t ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
+};
+
+// The registers of a thread at one point, as the kernel gives them to a signal handler, and, for
+// a fault, the return addresses of its stack at that moment: the frames below a catch handler
+// are gone by the time it runs, so they are kept here.
+struct CONTEXT {
+  static constexpr unsigned maxFrames = 128;
+  ucontext_t registers;
+  unsigned frameCount;  // 0: walk the stack the registers describe, which must still be live
+  std::uintptr_t frames[maxFrames];
+};
+
+struct EXCEPTION_POINTERS {
+  EXCEPTION_RECORD* ExceptionRecord;
+  CONTEXT* ContextRecord;
+};
+
 #endif  // _WIN32
 
 // ---- Images to draw on ---------------------------------------------------------------------------

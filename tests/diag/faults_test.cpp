@@ -6,6 +6,7 @@
 #include "platform/faults.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,9 +50,11 @@ struct Fault {
 };
 
 const Fault faults[] = {
-    {"read", readUnmapped, 0xC0000005},       {"write", writeUnmapped, 0xC0000005},
-    {"divide", divideByZero, 0xC0000094},     {"illegal", illegalInstruction, 0xC000001D},
-    {"breakpoint", breakpoint, 0x80000003},
+    {"read", readUnmapped, EXCEPTION_ACCESS_VIOLATION},
+    {"write", writeUnmapped, EXCEPTION_ACCESS_VIOLATION},
+    {"divide", divideByZero, EXCEPTION_INT_DIVIDE_BY_ZERO},
+    {"illegal", illegalInstruction, EXCEPTION_ILLEGAL_INSTRUCTION},
+    {"breakpoint", breakpoint, EXCEPTION_BREAKPOINT},
 };
 
 // The code of what the fault threw, 0 when nothing was thrown.
@@ -106,6 +109,14 @@ TEST(Faults, ObjectsNestAndRestoreWhatWasBefore) {
   EXPECT_EQ(caughtCode(readUnmapped), 0xC0000005u);  // the outer one still translates
 }
 
+// Each call takes a page of stack that the next call cannot reuse.
+[[gnu::noinline]] int recurseForever(int depth) {
+  volatile char page[4096];
+  page[0] = static_cast<char>(depth);
+  if (depth < 0) return 0;  // never: counts up from 0
+  return recurseForever(depth + 1) + page[0];
+}
+
 TEST(FaultsDeathTest, WithoutATranslatorTheProcessEndsAsBefore) {
   if (sanitizerOwnsFaults) GTEST_SKIP() << "the sanitizer reports the fault itself and exits";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -113,6 +124,7 @@ TEST(FaultsDeathTest, WithoutATranslatorTheProcessEndsAsBefore) {
   EXPECT_EXIT(writeUnmapped(), testing::KilledBySignal(SIGSEGV), "");
   EXPECT_EXIT(divideByZero(), testing::KilledBySignal(SIGFPE), "");
   EXPECT_EXIT(breakpoint(), testing::KilledBySignal(SIGTRAP), "");
+  EXPECT_EXIT(recurseForever(0), testing::KilledBySignal(SIGSEGV), "");
   // A signal sent rather than raised by a fault is not translated either.
   EXPECT_EXIT(
       {
@@ -120,6 +132,44 @@ TEST(FaultsDeathTest, WithoutATranslatorTheProcessEndsAsBefore) {
         raise(SIGSEGV);
       },
       testing::KilledBySignal(SIGSEGV), "");
+}
+
+// On a thread with a small stack: overflows it twice; what each overflow threw.
+struct Overflows {
+  unsigned codes[2];
+  unsigned frames[2];
+};
+
+void* overflowTwice(void* result) {
+  auto& seen = *static_cast<Overflows*>(result);
+  const S guard;
+  for (int round = 0; round < 2; ++round) {
+    try {
+      recurseForever(0);
+    } catch (const S::exception& e) {
+      seen.codes[round] = e.code();
+      seen.frames[round] = e.info()->ContextRecord->frameCount;
+    }
+  }
+  return nullptr;
+}
+
+TEST(Faults, AStackOverflowIsThrownFromTheAlternateStack) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer runs signal handlers its own way; this path is checked without it";
+#endif
+  pthread_attr_t small;
+  ASSERT_EQ(pthread_attr_init(&small), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&small, 256 * 1024), 0);
+  Overflows seen{};
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &small, overflowTwice, &seen), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&small);
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(seen.codes[round], EXCEPTION_STACK_OVERFLOW) << "round " << round;
+    EXPECT_GE(seen.frames[round], 50u) << "round " << round;  // a page a call, in 256 KiB
+  }
 }
 
 template <typename Class>

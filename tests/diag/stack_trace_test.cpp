@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
-
 
 namespace {
 
@@ -54,6 +54,29 @@ TEST(StackTrace, NamesTheCallChainInOrderWithFilesAndLines) {
   EXPECT_NE(lines(traced).at(0).find("middle()"), std::string::npos) << traced;
   outer(100000);
   EXPECT_EQ(traced, "");
+}
+
+// A context of live registers, without recorded frames: the walk unwinds the stack they describe.
+[[gnu::noinline]] void traceOwnRegisters() {
+  CONTEXT context{};
+  getcontext(&context.registers);
+  std::ostringstream out;
+  EXPECT_TRUE(sym_engine::stack_trace(out, &context, 0, "%s|%f|%l\n"));
+  traced = out.str();
+}
+[[gnu::noinline]] void callsTraceOwnRegisters() {
+  traceOwnRegisters();
+  asm volatile("");
+}
+
+TEST(StackTrace, UnwindsLiveRegisters) {
+  callsTraceOwnRegisters();
+  const std::vector<std::string> frames = lines(traced);
+  ASSERT_GE(frames.size(), 3u) << traced;
+  EXPECT_EQ(frames[0].rfind("(anonymous namespace)::traceOwnRegisters()|", 0), 0u) << frames[0];
+  EXPECT_EQ(frames[1].rfind("(anonymous namespace)::callsTraceOwnRegisters()|", 0), 0u) << frames[1];
+  EXPECT_NE(frames[2].find("StackTrace_UnwindsLiveRegisters_Test::TestBody()|"), std::string::npos) << frames[2];
+  for (std::size_t k = 0; k < 3; ++k) EXPECT_NE(frames[k].find("stack_trace_test.cpp|"), std::string::npos);
 }
 
 volatile std::uintptr_t unmapped = 0x10;
@@ -132,6 +155,27 @@ TEST(StackTrace, LookupsRefuseBadBuffersAndCutLongNames) {
   EXPECT_EQ(engine.fileline(buffer, 5, &line, nullptr), 4u);
   EXPECT_EQ(engine.module(buffer, sizeof buffer), std::string("kwuni_tests").size());
   EXPECT_STREQ(buffer, "kwuni_tests");
+}
+
+// Names longer than a lookup's 512-byte buffer: a function template whose demangled name runs to
+// about 650 characters, in a source file whose name is longer than 511 characters. Whatever
+// follows the #line below is reported as lines of that file.
+#line 1 "a_directory_with_a_rather_long_name_00/a_directory_with_a_rather_long_name_01/a_directory_with_a_rather_long_name_02/a_directory_with_a_rather_long_name_03/a_directory_with_a_rather_long_name_04/a_directory_with_a_rather_long_name_05/a_directory_with_a_rather_long_name_06/a_directory_with_a_rather_long_name_07/a_directory_with_a_rather_long_name_08/a_directory_with_a_rather_long_name_09/a_directory_with_a_rather_long_name_10/a_directory_with_a_rather_long_name_11/a_directory_with_a_rather_long_name_12/a_directory_with_a_rather_long_name_13/long_source.cpp"
+template <typename Sequence>
+[[gnu::noinline]] void lengthy() {
+  std::ostringstream out;
+  EXPECT_TRUE(sym_engine::stack_trace(out, 1, "%s\n%f\n"));
+  traced = out.str();
+}
+
+TEST(StackTrace, LongNamesAreCutTo511Characters) {
+  lengthy<std::make_integer_sequence<int, 150>>();
+  const std::vector<std::string> frame = lines(traced);
+  ASSERT_GE(frame.size(), 2u);
+  EXPECT_EQ(frame[0].size(), 511u);
+  EXPECT_EQ(frame[0].rfind("void (anonymous namespace)::lengthy<std::integer_sequence<int, 0, 1, 2, ", 0), 0u) << frame[0];
+  EXPECT_EQ(frame[1].size(), 511u);
+  EXPECT_NE(frame[1].find("a_directory_with_a_rather_long_name_00/"), std::string::npos) << frame[1];
 }
 
 }  // namespace
