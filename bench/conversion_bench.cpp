@@ -555,7 +555,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
                        return static_cast<std::size_t>(KW_EbcdicBytesToWideChar(
                            mixedCcsid, src, static_cast<int>(n), dst, static_cast<int>(2 * capacity)));
                      }},
-                    {"iconv_IBM930", [=] { return units(c->ebcdic930ToUtf16.convert(src, n, dst, 2 * capacity)); }}}});
+                    {"iconv_IBM930", [=] { return units(c->ebcdic930ToUtf16.convert(src, n, dst, 2 * capacity)); }}}});    addKernelLevels(all.back());
   }
   // CCSID 930, UTF-16 to shift-delimited host data.
   {
@@ -575,6 +575,7 @@ std::vector<Comparison> comparisons(Inputs* in) {
                            mixedCcsid, src, static_cast<int>(n), dst, static_cast<int>(capacity)));
                      }},
                     {"iconv_IBM930", [=] { return c->utf16ToEbcdic930.convert(src, 2 * n, dst, capacity); }}}});
+    addKernelLevels(all.back());
   }
 
   // The streams: host bytes to UTF-8 and UTF-8 to host bytes, a chunk at a time on every side.

@@ -17,7 +17,8 @@ bool supports(Level wanted) {
     case Level::avx2: return __builtin_cpu_supports("avx2") != 0;
     case Level::avx512:
       return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0 &&
-             __builtin_cpu_supports("avx512vbmi") != 0;
+             __builtin_cpu_supports("avx512vbmi") != 0 && __builtin_cpu_supports("avx512vbmi2") != 0 &&
+             __builtin_cpu_supports("bmi2") != 0;
   }
   return false;
 #else

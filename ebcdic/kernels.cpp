@@ -17,17 +17,24 @@ BYTE orHostQuestionMark(WORD code) {
   return byte == 0xFF ? ebcdicQuestionMark : byte;
 }
 
-// The vector kernels of the level in use; null at the scalar level.
+// Below this length a conversion stays scalar: a vector kernel first sets up its tables.
+constexpr std::size_t worthAVector = 1024;
+
+// The vector kernels of the level in use; null at the scalar level, and a null member where the
+// level has no kernel of its own.
 struct VectorKernels {
   std::size_t (*singleBytesToUtf16)(const WCHAR*, const BYTE*, std::size_t, WCHAR*);
   std::size_t (*latinToSingleBytes)(const BYTE*, const WCHAR*, std::size_t, BYTE*);
   std::size_t (*below)(const WCHAR*, std::size_t, WCHAR);
+  void (*shiftedBytesToUtf16)(const HostLookup&, const BYTE*, std::size_t, WCHAR*, std::size_t, MixedState&);
+  void (*utf16ToShiftedBytes)(const HostLookup&, const WCHAR*, std::size_t, BYTE*, std::size_t, MixedState&);
 };
 
 const VectorKernels* vectorKernels() {
 #if defined(__x86_64__)
-  static constexpr VectorKernels avx512{singleBytesToUtf16Avx512, latinToSingleBytesAvx512, belowAvx512};
-  static constexpr VectorKernels avx2{singleBytesToUtf16Avx2, latinToSingleBytesAvx2, belowAvx2};
+  static constexpr VectorKernels avx512{singleBytesToUtf16Avx512, latinToSingleBytesAvx512, belowAvx512,
+                                       shiftedBytesToUtf16Avx512, utf16ToShiftedBytesAvx512};
+  static constexpr VectorKernels avx2{singleBytesToUtf16Avx2, latinToSingleBytesAvx2, belowAvx2, nullptr, nullptr};
   switch (level()) {
     case Level::avx512: return &avx512;
     case Level::avx2: return &avx2;
@@ -48,8 +55,7 @@ WORD lookUp(const HostLookup& lookup, WORD code, WORD substitute) {
 void singleBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size_t length, WCHAR* dst) {
   // A long buffer pays once for a copy of the table's 256 single-byte entries with the substitute
   // already in place, and then costs one lookup a byte with no test.
-  constexpr std::size_t worthACopy = 1024;
-  if (length < worthACopy) {
+  if (length < worthAVector) {
     for (std::size_t i = 0; i < length; ++i) dst[i] = orQuestionMark(toUnicode[src[i]]);
     return;
   }
@@ -77,7 +83,7 @@ std::size_t markedBytesToUtf16(const WORD* toUnicode, const BYTE* src, std::size
 }
 
 void utf16ToSingleBytes(const WORD* toHost, const WCHAR* src, std::size_t length, BYTE* dst) {
-  const VectorKernels* vector = length >= 1024 ? vectorKernels() : nullptr;
+  const VectorKernels* vector = length >= worthAVector ? vectorKernels() : nullptr;
   if (vector == nullptr) {
     for (std::size_t i = 0; i < length; ++i) dst[i] = orHostQuestionMark(toHost[src[i]]);
     return;
@@ -127,22 +133,33 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
                                 std::size_t capacity) {
   if (dst == nullptr) capacity = 0;
   const HostLookup lookup = toUnicode;
-  std::size_t count = 0;
-  std::size_t i = 0;
+  MixedState at;
+  const VectorKernels* vector =
+      length >= worthAVector && lookup.table != nullptr && capacity > 0 ? vectorKernels() : nullptr;
+  if (vector != nullptr && vector->shiftedBytesToUtf16 != nullptr) {
+    vector->shiftedBytesToUtf16(lookup, src, length, dst, capacity, at);
+  }
+  std::size_t i = at.read;
+  std::size_t count = at.written;
+  bool shifted = at.shifted;
   while (i < length) {
-    // Single bytes up to a shift-out; a shift-in here is an ordinary byte.
-    for (; i < length && src[i] != shiftOut; ++i) {
-      const WCHAR ch = lookUp(lookup, src[i], lookup.singleByteSubstitute);
-      if (count < capacity) dst[count] = ch;
-      ++count;
+    if (!shifted) {
+      // Single bytes up to a shift-out; a shift-in here is an ordinary byte.
+      for (; i < length && src[i] != shiftOut; ++i) {
+        const WCHAR ch = lookUp(lookup, src[i], lookup.singleByteSubstitute);
+        if (count < capacity) dst[count] = ch;
+        ++count;
+      }
+      if (i == length) break;
+      ++i;
+      shifted = true;
     }
-    if (i == length) break;
-    ++i;
     // Pairs up to a shift-in; a further shift-out changes nothing.
     while (i < length) {
       const BYTE b = src[i];
       if (b == shiftIn) {
         ++i;
+        shifted = false;
         break;
       }
       if (b == shiftOut) {
@@ -169,9 +186,14 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
 std::size_t utf16ToShiftedBytes(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
                                 std::size_t capacity) {
   if (dst == nullptr) capacity = 0;
-  std::size_t n = 0;
-  bool shifted = false;
-  for (std::size_t i = 0; i < length; ++i) {
+  MixedState at;
+  const VectorKernels* vector = length >= worthAVector && toHost.table != nullptr ? vectorKernels() : nullptr;
+  if (vector != nullptr && vector->utf16ToShiftedBytes != nullptr) {
+    vector->utf16ToShiftedBytes(toHost, src, length, dst, capacity, at);
+  }
+  std::size_t n = at.written;
+  bool shifted = at.shifted;
+  for (std::size_t i = at.read; i < length; ++i) {
     const WCHAR ch = src[i];
     const bool twoBytes = takesTwoBytes(toHost, ch);
     if (twoBytes != shifted) {

@@ -4,11 +4,20 @@
 // Tables hold 256 entries with the substitutes already in place.
 #pragma once
 
-#include <kwuni/win32.h>
+#include "ebcdic/kernels.h"
 
 #include <cstddef>
 
 namespace kwuni::kernels {
+
+// How far a conversion of mixed host data has come: the units read and written, and whether it
+// stands inside a double-byte run. A vector kernel takes it on as far as whole blocks go; the
+// scalar loop finishes from there.
+struct MixedState {
+  std::size_t read = 0;
+  std::size_t written = 0;
+  bool shifted = false;
+};
 
 #if defined(__x86_64__)
 // Host bytes to UTF-16 through the table.
@@ -24,6 +33,18 @@ std::size_t latinToSingleBytesAvx2(const BYTE* table, const WCHAR* src, std::siz
 // rest).
 std::size_t belowAvx512(const WCHAR* src, std::size_t length, WCHAR limit);
 std::size_t belowAvx2(const WCHAR* src, std::size_t length, WCHAR limit);
+
+// shiftedBytesToUtf16 in 64-byte blocks of the input (AVX-512 with VBMI2 and BMI2): single bytes
+// up to the shift-out through byte permutes, pairs up to a shift byte in a lead position through
+// gathers. Counts on past `capacity` without storing. The table must not be null.
+void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
+                               std::size_t capacity, MixedState& at);
+
+// utf16ToShiftedBytes, 16 characters at a time while the worst case of 48 bytes fits in
+// `capacity`: each character's shift byte, high and low byte are laid out and the ones it needs
+// compressed together. The table must not be null.
+void utf16ToShiftedBytesAvx512(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
+                               std::size_t capacity, MixedState& at);
 #endif
 
 }  // namespace kwuni::kernels

@@ -4,9 +4,11 @@
 
 #include "ebcdic/kernel_level.h"
 #include "ebcdic/kernels.h"
+#include "ebcdic/kernels_vector.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -85,6 +87,159 @@ TEST(Kernels, EveryLevelConvertsToSingleBytesAsTheScalarOne) {
         atLevel(level, [&] { kwuni::kernels::utf16ToSingleBytes(t.toHost.data(), text.data() + 1, length, got.data()); });
         EXPECT_EQ(std::vector<BYTE>(got.begin(), got.end() - 1), expected) << kwuni::kernels::levelName(level);
         EXPECT_EQ(got.back(), 0xAB) << "written past the end";
+      }
+    }
+  }
+}
+
+#if defined(__x86_64__)
+// Each vector kernel on its own, at every length up to 300 and every alignment of source and
+// destination within a 64-byte line: the prefix it converts is the scalar result, and it writes
+// nothing past that prefix.
+TEST(Kernels, VectorKernelsConvertExactPrefixes) {
+  using namespace kwuni::kernels;
+  std::mt19937 random(300);
+  WCHAR wideTable[256];
+  BYTE byteTable[256];
+  for (std::size_t b = 0; b < 256; ++b) {
+    wideTable[b] = static_cast<WCHAR>(random());
+    byteTable[b] = static_cast<BYTE>(random());
+  }
+  struct Kernels {
+    Level level;
+    std::size_t (*toUtf16)(const WCHAR*, const BYTE*, std::size_t, WCHAR*);
+    std::size_t (*toBytes)(const BYTE*, const WCHAR*, std::size_t, BYTE*);
+  };
+  const Kernels kernels[] = {{Level::avx2, singleBytesToUtf16Avx2, latinToSingleBytesAvx2},
+                             {Level::avx512, singleBytesToUtf16Avx512, latinToSingleBytesAvx512}};
+  std::vector<BYTE> host(300 + 64);
+  std::vector<WCHAR> latin(300 + 64);
+  for (BYTE& b : host) b = static_cast<BYTE>(random());
+  for (WCHAR& ch : latin) ch = static_cast<WCHAR>(random() % 0x100);
+  for (const Kernels& k : kernels) {
+    if (static_cast<int>(k.level) > static_cast<int>(bestLevel())) continue;
+    for (std::size_t length = 0; length <= 300; ++length) {
+      for (std::size_t align = 0; align < 64; ++align) {
+        SCOPED_TRACE(testing::Message() << levelName(k.level) << " length " << length << " alignment " << align);
+        std::vector<WCHAR> wide(length + 64, 0x1234);
+        const std::size_t done = k.toUtf16(wideTable, host.data() + align, length, wide.data() + 63 - align);
+        ASSERT_LE(done, length);
+        EXPECT_GT(done + 64, length) << "left a whole block";
+        for (std::size_t i = 0; i < wide.size(); ++i) {
+          const std::size_t at = i - (63 - align);
+          const WCHAR expected = i >= 63 - align && at < done ? wideTable[host[align + at]] : WCHAR{0x1234};
+          ASSERT_EQ(wide[i], expected) << "unit " << i;
+        }
+        std::vector<BYTE> bytes(length + 64, 0xAB);
+        const std::size_t converted = k.toBytes(byteTable, latin.data() + align, length, bytes.data() + align);
+        ASSERT_GT(converted + 64, length);
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+          const std::size_t at = i - align;
+          ASSERT_EQ(bytes[i], i >= align && at < converted ? byteTable[latin[align + at]] : BYTE{0xAB}) << "byte " << i;
+        }
+      }
+    }
+  }
+}
+#endif
+
+// Mixed host data at every level against the scalar loop. The 65536-entry tables map single-byte
+// codes, double-byte codes (some unmapped, some to U+FFFF itself) and leave holes.
+struct MixedTables {
+  std::vector<WORD> toUnicode = std::vector<WORD>(0x10000);
+  std::vector<WORD> toHost = std::vector<WORD>(0x10000);
+  std::vector<WCHAR> singles;  // characters the host writes in one byte
+  std::vector<WCHAR> doubles;  // and in two
+};
+
+MixedTables mixedTables(std::mt19937& random) {
+  MixedTables t;
+  for (WORD& ch : t.toUnicode) ch = random() % 9 == 0 ? kwuni::kernels::unmapped : static_cast<WORD>(random());
+  for (std::size_t ch = 0; ch < t.toHost.size(); ++ch) {
+    const auto pick = random() % 10;
+    const WORD code = pick == 0   ? kwuni::kernels::unmapped
+                      : pick < 5 ? static_cast<WORD>(random() % 0x100)
+                                 : static_cast<WORD>(0x100 + random() % 0xFEFF);
+    t.toHost[ch] = code;
+    if (code != kwuni::kernels::unmapped) (code > 0xFF ? t.doubles : t.singles).push_back(static_cast<WCHAR>(ch));
+  }
+  return t;
+}
+
+// Host bytes with shift-out and shift-in bytes at any position, so often that every position of a
+// vector holds one somewhere.
+std::vector<BYTE> mixedHostBytes(std::mt19937& random, std::size_t length) {
+  std::vector<BYTE> bytes(length);
+  for (BYTE& b : bytes) {
+    const auto pick = random() % 48;
+    b = pick == 0 ? kwuni::kernels::shiftOut : pick == 1 ? kwuni::kernels::shiftIn : static_cast<BYTE>(random());
+  }
+  return bytes;
+}
+
+// Text in runs of one-byte and two-byte characters, with unmapped ones and the edit buffer's
+// shift marks scattered in.
+std::vector<WCHAR> mixedText(std::mt19937& random, const MixedTables& t, std::size_t length) {
+  std::vector<WCHAR> text;
+  while (text.size() < length) {
+    const std::vector<WCHAR>& pool = random() % 2 == 0 ? t.singles : t.doubles;
+    for (auto run = 1 + random() % 40; run > 0 && text.size() < length; --run) {
+      const auto pick = random() % 64;
+      text.push_back(pick == 0   ? static_cast<WCHAR>(0xFFFE + random() % 2)
+                     : pick == 1 ? static_cast<WCHAR>(random())
+                                 : pool[random() % pool.size()]);
+    }
+  }
+  return text;
+}
+
+TEST(Kernels, EveryLevelConvertsMixedDataAsTheScalarOne) {
+  using kwuni::kernels::HostLookup;
+  std::mt19937 random(930);
+  const MixedTables t = mixedTables(random);
+  const HostLookup toUnicode{t.toUnicode.data(), 0x003F, 0x3000};
+  const HostLookup toHost{t.toHost.data(), 0x6F, 0};
+  const std::vector<BYTE> host = mixedHostBytes(random, 4096 + 64);
+  const std::vector<WCHAR> text = mixedText(random, t, 4096 + 64);
+  // Lengths past the vector threshold with every tail, every alignment of the source, and inputs
+  // ending inside a run and after a lead byte.
+  std::vector<std::pair<std::size_t, std::size_t>> cuts;  // (offset, length)
+  for (std::size_t tail = 0; tail <= 300; ++tail) cuts.emplace_back(tail % 2, 1024 + tail);
+  for (std::size_t offset = 0; offset < 64; ++offset) cuts.emplace_back(offset, 4096);
+  for (const auto& [offset, length] : cuts) {
+    SCOPED_TRACE(testing::Message() << "offset " << offset << " length " << length);
+    const BYTE* bytes = host.data() + offset;
+    const WCHAR* chars = text.data() + offset;
+    std::vector<WCHAR> expectedText(length + 1);
+    std::vector<BYTE> expectedBytes(3 * length + 1);
+    std::size_t characters = 0;
+    std::size_t hostLength = 0;
+    atLevel(Level::scalar, [&] {
+      characters = kwuni::kernels::shiftedBytesToUtf16(toUnicode, bytes, length, expectedText.data(), length);
+      hostLength = kwuni::kernels::utf16ToShiftedBytes(toHost, chars, length, expectedBytes.data(), expectedBytes.size());
+    });
+    for (const Level level : levels) {
+      SCOPED_TRACE(kwuni::kernels::levelName(level));
+      // The whole result, then one cut short: what fits is stored and nothing after it.
+      for (const std::size_t room : {characters, characters / 2 + 1}) {
+        std::vector<WCHAR> got(characters + 1, 0x1234);
+        std::size_t n = 0;
+        atLevel(level, [&] { n = kwuni::kernels::shiftedBytesToUtf16(toUnicode, bytes, length, got.data(), room); });
+        ASSERT_EQ(n, characters);
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(room), expectedText.begin()));
+        ASSERT_TRUE(std::all_of(got.begin() + static_cast<std::ptrdiff_t>(room), got.end(), [](WCHAR c) { return c == 0x1234; }));
+      }
+      for (const std::size_t room : {hostLength, hostLength - 1, hostLength / 2}) {
+        std::vector<BYTE> got(hostLength + 1, 0xAB);
+        std::size_t n = 0;
+        atLevel(level, [&] { n = kwuni::kernels::utf16ToShiftedBytes(toHost, chars, length, got.data(), room); });
+        ASSERT_EQ(n, hostLength);
+        // A pair that does not fit whole is not stored at all: compare up to the last whole one.
+        std::size_t stored = room;
+        while (stored > 0 && got[stored - 1] == 0xAB && expectedBytes[stored - 1] != 0xAB) --stored;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(stored), expectedBytes.begin()));
+        ASSERT_GE(stored + 1, room);
+        ASSERT_TRUE(std::all_of(got.begin() + static_cast<std::ptrdiff_t>(room), got.end(), [](BYTE b) { return b == 0xAB; }));
       }
     }
   }
