@@ -99,6 +99,13 @@ void utf16ToSingleBytes(const WORD* toHost, const WCHAR* src, std::size_t length
   }
 }
 
+LatinUtf8ToSingleBytes latinUtf8ToSingleBytes() {
+#if defined(__x86_64__)
+  if (level() == Level::avx512) return latinUtf8ToSingleBytesAvx512;
+#endif
+  return nullptr;
+}
+
 bool allBelow(const WCHAR* src, std::size_t length, WCHAR limit) {
   const VectorKernels* vector = vectorKernels();
   std::size_t i = vector != nullptr ? vector->below(src, length, limit) : 0;

@@ -55,6 +55,18 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
 std::size_t utf16ToShiftedBytes(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
                                 std::size_t capacity);
 
+// UTF-8 to host bytes for text of Latin characters (below U+0100) with single-byte codes: the
+// well-formed characters from the start, in whole 64-byte blocks, up to the first that is not such
+// a character or that `stops` marks; each becomes its byte in `latin`. A vector kernel, null at
+// the levels that have none: the caller's own loop is the reference.
+struct Converted {
+  std::size_t read;
+  std::size_t written;
+};
+using LatinUtf8ToSingleBytes = Converted (*)(const BYTE* latin, const BYTE* stops, const BYTE* src, std::size_t length,
+                                             BYTE* dst);
+LatinUtf8ToSingleBytes latinUtf8ToSingleBytes();
+
 // Whether a character takes two host bytes: its host code has a high byte. The edit buffer's
 // shift marks 0xFFFF and 0xFFFE never do; with a null table every other character does.
 inline bool takesTwoBytes(const HostLookup& toHost, WCHAR ch) {

@@ -239,5 +239,49 @@ KWUNI_AVX512 std::size_t belowAvx512(const WCHAR* src, std::size_t length, WCHAR
   return i;
 }
 
+KWUNI_AVX512 Converted latinUtf8ToSingleBytesAvx512(const BYTE* latin, const BYTE* stops, const BYTE* src,
+                                                    std::size_t length, BYTE* dst) {
+  const ByteTable hostBytes = loadTable(latin);
+  const ByteTable stopFlags = loadTable(stops);
+  // Byte j of a block beside byte j - 1.
+  const __m512i previousIndex = _mm512_set_epi64(0x3E3D3C3B3A393837, 0x363534333231302F, 0x2E2D2C2B2A292827,
+                                                 0x262524232221201F, 0x1E1D1C1B1A191817, 0x161514131211100F,
+                                                 0x0E0D0C0B0A090807, 0x0605040302010000);
+  const __m512i top = _mm512_set1_epi8(static_cast<char>(0xC0));
+  const __m512i continuationBits = _mm512_set1_epi8(static_cast<char>(0x80));
+  std::size_t i = 0;
+  std::size_t n = 0;
+  while (i + 64 <= length) {
+    const __m512i bytes = _mm512_loadu_si512(src + i);
+    const __mmask64 ascii = ~_mm512_movepi8_mask(bytes);
+    // Lead bytes 0xC2 and 0xC3 begin the characters U+0080 to U+00FF.
+    const __mmask64 leads = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, _mm512_set1_epi8(static_cast<char>(0xFE))),
+                                                   _mm512_set1_epi8(static_cast<char>(0xC2)));
+    const __mmask64 continuations = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, top), continuationBits);
+    const __mmask64 ends = ascii | (continuations & leads << 1);
+    // Where no Latin character begins: any other byte, a lead byte not followed by a continuation
+    // (the block's last byte included), a continuation not after a lead byte.
+    __mmask64 stopsAt = ~(ascii | leads | continuations) | (continuations & ~(leads << 1)) | (leads & ~(continuations >> 1));
+    // Each character's unit, at its last byte: (lead & 0x03) << 6 | (continuation & 0x3F).
+    const __m512i previous = _mm512_permutexvar_epi8(previousIndex, bytes);
+    const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(previous, _mm512_set1_epi8(0x03)), 6),
+                                           _mm512_and_si512(bytes, _mm512_set1_epi8(0x3F)));
+    const __m512i units = _mm512_mask_blend_epi8(continuations, bytes, joined);
+    const __m512i flags = lookUp(stopFlags, units);
+    const __mmask64 stopped = _mm512_test_epi8_mask(flags, flags) & ends;
+    stopsAt |= (stopped & ascii) | (stopped & continuations) >> 1;  // at the character's first byte
+    const std::size_t good = stopsAt == 0 ? 64 : static_cast<std::size_t>(__builtin_ctzll(stopsAt));
+    const __mmask64 characters = ends & _bzhi_u64(~0ULL, static_cast<unsigned>(good));
+    const __m512i packed = _mm512_maskz_compress_epi8(characters, lookUp(hostBytes, units));
+    const auto written = static_cast<std::size_t>(_mm_popcnt_u64(characters));
+    _mm512_mask_storeu_epi8(dst + n, _bzhi_u64(~0ULL, static_cast<unsigned>(written)), packed);
+    i += good;
+    n += written;
+    const bool leadAtTheEnd = good == 63 && (leads >> 63) != 0;  // its character goes on in the next block
+    if (good < 64 && !leadAtTheEnd) break;
+  }
+  return {i, n};
+}
+
 }  // namespace kwuni::kernels
 #endif

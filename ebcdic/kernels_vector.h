@@ -45,6 +45,11 @@ void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const BYTE* src, std
 // compressed together. The table must not be null.
 void utf16ToShiftedBytesAvx512(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
                                std::size_t capacity, MixedState& at);
+
+// latinUtf8ToSingleBytes: one- and two-byte characters told apart by compares, the two-byte ones
+// joined with their lead byte, looked up by byte permutes and compressed together.
+Converted latinUtf8ToSingleBytesAvx512(const BYTE* latin, const BYTE* stops, const BYTE* src, std::size_t length,
+                                       BYTE* dst);
 #endif
 
 }  // namespace kwuni::kernels

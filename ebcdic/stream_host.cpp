@@ -10,6 +10,7 @@
 
 #include "ebcdic/stream_codecs.h"
 
+#include "ebcdic/kernels.h"
 #include "ebcdic/substitutes.h"
 #include "platform/fold.h"
 
@@ -334,6 +335,15 @@ class HostEncoding final : public EncodingCodec {
   HostEncoding(const Encoding& encoding, const HostLayout& layout, Watch& watch)
       : form_(encoding), layout_(layout), watch_(watch), substitute_(static_cast<BYTE>(hostSubstitute(form_.ccsid()))) {
     checkLayout(form_, layout_);
+    if (form_.unicode()) return;
+    // The Latin characters the vector kernel may write straight away: a single-byte code, and
+    // nothing that composition could change.
+    const std::uint8_t* const changes = sys::FoldChangeTable();
+    for (unsigned u = 0; u < 256; ++u) {
+      const WORD code = form_.toHost[u];
+      latin_[u] = static_cast<BYTE>(code);
+      latinStops_[u] = code == unmapped || code > 0xFF || changes[u] != 0 ? 1 : 0;
+    }
   }
 
   std::size_t encode(const Units& text, End end, Sink<BYTE>& out) override {
@@ -361,8 +371,26 @@ class HostEncoding final : public EncodingCodec {
     std::size_t lastStart = 0;
     BYTE* lastOut = p;
     bool lastShifted = shifted_;
+    const kernels::LatinUtf8ToSingleBytes latinKernel = kernels::latinUtf8ToSingleBytes();
+    // Where the kernel is tried next: text whose Latin stretches are short (mixed data, mostly
+    // other scripts) goes faster in the loop below, so after a short stretch it waits a while.
+    std::size_t tryKernelAt = 0;
     while (i < length) {
       const BYTE lead = bytes[i];
+      if (latinKernel != nullptr && !shifted_ && i >= tryKernelAt && length - i >= 64 &&
+          (lead < 0x80 || (lead & 0xFE) == 0xC2)) {
+        const auto [read, written] = latinKernel(latin_.data(), latinStops_.data(), bytes + i, length - i, p);
+        constexpr std::size_t longStretch = 64;
+        constexpr std::size_t pauseAfterShort = 512;
+        if (read < longStretch) tryKernelAt = i + pauseAfterShort;
+        if (read > 0) {
+          p += written;
+          characters += written;
+          i += read;
+          lastStart = i - (bytes[i - 1] < 0x80 ? 1 : 2), lastOut = p - 1, lastShifted = false;
+          continue;
+        }
+      }
       if (lead < 0x80 && !shifted_ && i + 8 <= length) {
         // The ASCII bytes of the next eight, written at once when all have single-byte codes.
         const std::size_t ascii = leadingAscii(bytes + i);
@@ -572,6 +600,8 @@ class HostEncoding final : public EncodingCodec {
   std::u16string lineText_;
   std::vector<std::uint64_t> lineOffsets_;
   std::vector<BYTE> record_;
+  std::array<BYTE, 256> latin_{};       // the host byte of each Latin character
+  std::array<BYTE, 256> latinStops_{};  // 1: the character goes the careful way
 };
 
 }  // namespace

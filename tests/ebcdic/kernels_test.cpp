@@ -141,6 +141,46 @@ TEST(Kernels, VectorKernelsConvertExactPrefixes) {
     }
   }
 }
+
+// The UTF-8 kernel on Latin text at every length up to 300 and every alignment: it takes all but
+// the last block's worth, cuts no character, and writes each character's byte.
+TEST(Kernels, LatinUtf8KernelTakesWholeCharacters) {
+  using namespace kwuni::kernels;
+  if (bestLevel() != Level::avx512) GTEST_SKIP() << "no AVX-512 on this processor";
+  std::mt19937 random(8);
+  BYTE latin[256];
+  for (BYTE& b : latin) b = static_cast<BYTE>(random());
+  BYTE stops[256] = {};
+  std::vector<BYTE> utf8;
+  std::vector<BYTE> units;
+  while (utf8.size() < 300 + 64) {
+    const auto u = static_cast<BYTE>(random());
+    if (u >= 0x80) utf8.push_back(static_cast<BYTE>(0xC0 | u >> 6));
+    utf8.push_back(u >= 0x80 ? static_cast<BYTE>(0x80 | (u & 0x3F)) : u);
+    units.push_back(u);
+  }
+  for (std::size_t align = 0; align < 64; ++align) {
+    for (std::size_t length = 0; length <= 300; ++length) {
+      SCOPED_TRACE(testing::Message() << "length " << length << " alignment " << align);
+      std::vector<BYTE> source(utf8.begin(), utf8.begin() + static_cast<std::ptrdiff_t>(length));
+      source.insert(source.begin(), align, 0);
+      std::vector<BYTE> out(length + 64, 0xAB);
+      const Converted done = latinUtf8ToSingleBytesAvx512(latin, stops, source.data() + align, length,
+                                                          out.data() + (63 - align));
+      ASSERT_LE(done.read, length);
+      ASSERT_GT(done.read + 65, length);
+      // The characters it read, one byte each, and nothing after them.
+      std::size_t characters = 0;
+      for (std::size_t at = 0; at < done.read; at += utf8[at] < 0x80 ? 1u : 2u) ++characters;
+      ASSERT_EQ(done.written, characters);
+      for (std::size_t k = 0; k < out.size(); ++k) {
+        const std::size_t at = k - (63 - align);
+        ASSERT_EQ(out[k], k >= 63 - align && at < characters ? latin[units[at]] : BYTE{0xAB}) << k;
+      }
+    }
+  }
+}
+
 #endif
 
 // Mixed host data at every level against the scalar loop. The 65536-entry tables map single-byte

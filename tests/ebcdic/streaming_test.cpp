@@ -4,6 +4,7 @@
 #include <kwuni/ebcdic.h>
 #include <kwuni/streaming.h>
 
+#include "ebcdic/kernel_level.h"
 #include "tests/support.h"
 
 #include <gtest/gtest.h>
@@ -645,6 +646,39 @@ TEST_F(StreamEncoding, AvailableHostCcsidsHaveTables) {
     EXPECT_NE(std::find(ccsids.begin(), ccsids.end(), ccsid), ccsids.end()) << ccsid;
   }
   EXPECT_EQ(std::find(ccsids.begin(), ccsids.end(), 13488), ccsids.end()) << "Unicode has no table";
+}
+
+// UTF-8 to host bytes gives the same at every kernel level: Latin text with the bytes that end
+// the vector kernel's stretch (other characters, marks that compose with the letter before them,
+// malformed and cut sequences) at every position of a block, whole and in chunks.
+TEST_F(StreamEncoding, Utf8ToHostIsTheSameAtEveryKernelLevel) {
+  using kwuni::kernels::Level;
+  std::mt19937 random(1252);
+  const std::vector<std::string> latin = {"a", "Z", " ", "\x7F", "\xC2\x80", "\xC2\xA0", "\xC3\xA9", "\xC3\xBF"};
+  const std::vector<std::string> breaks = {"\xCC\x81",     "\xC4\x80", "\xE3\x81\x82", "\xF0\x9F\x98\x80", "\xFF",
+                                           "\x80",         "\xC3",      "\xC0\xAF",     "\xC2\x41",          "\xE2\x82\xAC",
+                                           "\xEF\xBF\xBD"};
+  for (int round = 0; round < 6; ++round) {
+    std::string text;
+    while (text.size() < 1500) {
+      text += random() % 40 == 0 ? breaks[random() % breaks.size()] : latin[random() % latin.size()];
+    }
+    if (round % 2 == 1) text.pop_back();  // may end inside a sequence
+    for (const std::string to : {"37", "1140", "930", "1047"}) {
+      for (const bool stop : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "round " << round << " to " << to << (stop ? " stopping" : ""));
+        for (const Plan& plan : {Plan{text.size()}, plans(text.size(), static_cast<unsigned>(round))[3]}) {
+          const Level previous = kwuni::kernels::useLevel(Level::scalar);
+          const Outcome expected = encode(to, options(stop), text, plan);
+          for (const Level level : {Level::avx2, Level::avx512}) {
+            kwuni::kernels::useLevel(level);
+            expectSame(encode(to, options(stop), text, plan), expected);
+          }
+          kwuni::kernels::useLevel(previous);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
