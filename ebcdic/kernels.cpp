@@ -106,6 +106,13 @@ LatinUtf8ToSingleBytes latinUtf8ToSingleBytes() {
   return nullptr;
 }
 
+SingleBytesToUtf8 singleBytesToUtf8() {
+#if defined(__x86_64__)
+  if (level() == Level::avx512) return singleBytesToUtf8Avx512;
+#endif
+  return nullptr;
+}
+
 bool allBelow(const WCHAR* src, std::size_t length, WCHAR limit) {
   const VectorKernels* vector = vectorKernels();
   std::size_t i = vector != nullptr ? vector->below(src, length, limit) : 0;

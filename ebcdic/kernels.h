@@ -67,6 +67,20 @@ using LatinUtf8ToSingleBytes = Converted (*)(const BYTE* latin, const BYTE* stop
                                              BYTE* dst);
 LatinUtf8ToSingleBytes latinUtf8ToSingleBytes();
 
+// The UTF-8 form of each single host byte: up to three bytes and their count, a count of 0 for a
+// byte the caller takes itself.
+struct Utf8Forms {
+  BYTE first[256];
+  BYTE second[256];
+  BYTE third[256];
+  BYTE length[256];
+};
+
+// Single host bytes to UTF-8 through their forms, in whole 64-byte blocks from the start up to the
+// first byte with no form. A vector kernel, null at the levels that have none.
+using SingleBytesToUtf8 = Converted (*)(const Utf8Forms& forms, const BYTE* src, std::size_t length, char* dst);
+SingleBytesToUtf8 singleBytesToUtf8();
+
 // Whether a character takes two host bytes: its host code has a high byte. The edit buffer's
 // shift marks 0xFFFF and 0xFFFE never do; with a null table every other character does.
 inline bool takesTwoBytes(const HostLookup& toHost, WCHAR ch) {

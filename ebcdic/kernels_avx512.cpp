@@ -8,6 +8,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 // GCC 12's AVX-512 intrinsics start from _mm512_undefined_epi32(), which its -O3 flow analysis
@@ -111,6 +112,35 @@ KWUNI_AVX512 __m512i pairsToUtf16(const HostLookup& lookup, __m512i bytes) {
   }
   return _mm512_inserti64x4(_mm512_castsi256_si512(halves[0]), halves[1], 1);
 }
+
+// Permute indexes that lay out the UTF-8 forms of 64 characters. First each character's first
+// and second byte side by side, for characters 0 to 31 and 32 to 63 (the second bytes are the
+// permute's second source, from 64 on).
+constexpr std::array<BYTE, 64> pairIndex(unsigned half) {
+  std::array<BYTE, 64> index{};
+  for (unsigned k = 0; k < 32; ++k) {
+    index[2 * k] = static_cast<BYTE>(32 * half + k);
+    index[2 * k + 1] = static_cast<BYTE>(64 + 32 * half + k);
+  }
+  return index;
+}
+// Then slots of four bytes for characters 16g to 16g + 15: the pair, from the pairs of their half,
+// and the third byte (second source); the fourth byte is never kept.
+constexpr std::array<BYTE, 64> slotIndex(unsigned g) {
+  std::array<BYTE, 64> index{};
+  for (unsigned k = 0; k < 16; ++k) {
+    const auto pair = static_cast<BYTE>(32 * (g % 2) + 2 * k);
+    index[4 * k] = pair;
+    index[4 * k + 1] = static_cast<BYTE>(pair + 1);
+    index[4 * k + 2] = index[4 * k + 3] = static_cast<BYTE>(64 + 16 * g + k);
+  }
+  return index;
+}
+alignas(64) constexpr std::array<std::array<BYTE, 64>, 2> pairIndexes{pairIndex(0), pairIndex(1)};
+alignas(64) constexpr std::array<std::array<BYTE, 64>, 4> slotIndexes{slotIndex(0), slotIndex(1), slotIndex(2),
+                                                                      slotIndex(3)};
+
+KWUNI_AVX512 __m512i load(const std::array<BYTE, 64>& bytes) { return _mm512_load_si512(bytes.data()); }
 
 }  // namespace
 
@@ -279,6 +309,49 @@ KWUNI_AVX512 Converted latinUtf8ToSingleBytesAvx512(const BYTE* latin, const BYT
     n += written;
     const bool leadAtTheEnd = good == 63 && (leads >> 63) != 0;  // its character goes on in the next block
     if (good < 64 && !leadAtTheEnd) break;
+  }
+  return {i, n};
+}
+
+KWUNI_AVX512 Converted singleBytesToUtf8Avx512(const Utf8Forms& forms, const BYTE* src, std::size_t length, char* dst) {
+  const ByteTable first = loadTable(forms.first);
+  const ByteTable second = loadTable(forms.second);
+  const ByteTable third = loadTable(forms.third);
+  const ByteTable lengths = loadTable(forms.length);
+  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i two = _mm512_set1_epi8(2);
+  // Each character's slot: first byte always, second for two bytes and more, third for three.
+  constexpr std::uint64_t firstBytes = 0x1111111111111111ULL;
+  constexpr std::uint64_t secondBytes = 0x2222222222222222ULL;
+  constexpr std::uint64_t thirdBytes = 0x4444444444444444ULL;
+  std::size_t i = 0;
+  std::size_t n = 0;
+  while (i + 64 <= length) {
+    const __m512i bytes = _mm512_loadu_si512(src + i);
+    const __m512i size = lookUp(lengths, bytes);
+    const __mmask64 none = _mm512_testn_epi8_mask(size, size);
+    const std::size_t good = none == 0 ? 64 : static_cast<std::size_t>(__builtin_ctzll(none));
+    const std::uint64_t taken = _bzhi_u64(~0ULL, static_cast<unsigned>(good));
+    const std::uint64_t longer = _mm512_cmpgt_epu8_mask(size, one) & taken;
+    const std::uint64_t longest = _mm512_cmpgt_epu8_mask(size, two) & taken;
+    const __m512i firsts = lookUp(first, bytes);
+    const __m512i seconds = lookUp(second, bytes);
+    const __m512i thirds = lookUp(third, bytes);
+    const __m512i pairs[2] = {_mm512_permutex2var_epi8(firsts, load(pairIndexes[0]), seconds),
+                              _mm512_permutex2var_epi8(firsts, load(pairIndexes[1]), seconds)};
+    for (unsigned g = 0; g < 4; ++g) {
+      const unsigned from = 16 * g;
+      const __m512i slots = _mm512_permutex2var_epi8(pairs[g / 2], load(slotIndexes[g]), thirds);
+      const std::uint64_t keep = _pdep_u64(taken >> from & 0xFFFF, firstBytes) |
+                                 _pdep_u64(longer >> from & 0xFFFF, secondBytes) |
+                                 _pdep_u64(longest >> from & 0xFFFF, thirdBytes);
+      const auto written = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+      _mm512_mask_storeu_epi8(dst + n, _bzhi_u64(~0ULL, static_cast<unsigned>(written)),
+                              _mm512_maskz_compress_epi8(keep, slots));
+      n += written;
+    }
+    i += good;
+    if (good < 64) break;
   }
   return {i, n};
 }

@@ -50,6 +50,10 @@ void utf16ToShiftedBytesAvx512(const HostLookup& toHost, const WCHAR* src, std::
 // joined with their lead byte, looked up by byte permutes and compressed together.
 Converted latinUtf8ToSingleBytesAvx512(const BYTE* latin, const BYTE* stops, const BYTE* src, std::size_t length,
                                        BYTE* dst);
+
+// singleBytesToUtf8: each byte's form looked up by byte permutes, laid out in slots of four bytes
+// and the bytes of each form compressed together.
+Converted singleBytesToUtf8Avx512(const Utf8Forms& forms, const BYTE* src, std::size_t length, char* dst);
 #endif
 
 }  // namespace kwuni::kernels

@@ -96,6 +96,10 @@ class HostDecoding final : public DecodingCodec {
       std::uint32_t packed = 0;
       std::memcpy(&packed, bytes, 3);
       utf8_[b] = unmappedByte_[b] ? 0 : packed | n << 24;
+      utf8Forms_.first[b] = static_cast<BYTE>(bytes[0]);
+      utf8Forms_.second[b] = static_cast<BYTE>(bytes[1]);
+      utf8Forms_.third[b] = static_cast<BYTE>(bytes[2]);
+      utf8Forms_.length[b] = unmappedByte_[b] ? 0 : static_cast<BYTE>(n);
     }
   }
 
@@ -165,6 +169,12 @@ class HostDecoding final : public DecodingCodec {
     if (out.utf8()) {
       char* const begin = out.bytes();
       char* p = begin;
+      const kernels::SingleBytesToUtf8 kernel = kernels::singleBytesToUtf8();
+      if (kernel != nullptr && length >= 64) {
+        const auto [read, written] = kernel(utf8Forms_, bytes, length, p);
+        i = read;
+        p += written;
+      }
       for (; i < length; ++i) {
         const std::uint32_t packed = utf8_[bytes[i]];
         if (packed == 0) break;
@@ -314,6 +324,7 @@ class HostDecoding final : public DecodingCodec {
   std::array<char16_t, 256> single_{};
   std::array<bool, 256> unmappedByte_{};
   std::array<std::uint32_t, 256> utf8_{};
+  kernels::Utf8Forms utf8Forms_{};  // the same for the vector kernel
 };
 
 // ---- Writing ----------------------------------------------------------------------------------

@@ -181,6 +181,51 @@ TEST(Kernels, LatinUtf8KernelTakesWholeCharacters) {
   }
 }
 
+
+// The host-to-UTF-8 kernel at every length up to 300 and every alignment, with forms of one to
+// three bytes: whole blocks up to the first byte with no form, each form whole and in order.
+TEST(Kernels, Utf8FormsKernelWritesWholeForms) {
+  using namespace kwuni::kernels;
+  if (bestLevel() != Level::avx512) GTEST_SKIP() << "no AVX-512 on this processor";
+  std::mt19937 random(9);
+  Utf8Forms forms{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    forms.first[b] = static_cast<BYTE>(random());
+    forms.second[b] = static_cast<BYTE>(random());
+    forms.third[b] = static_cast<BYTE>(random());
+    forms.length[b] = static_cast<BYTE>(b == 0x5A ? 0 : 1 + random() % 3);  // 0x5A has none
+  }
+  std::vector<BYTE> host(300 + 64);
+  for (BYTE& b : host) b = static_cast<BYTE>(random() % 600 == 0 ? 0x5A : 0x5B + random() % 0xA5);
+  for (std::size_t align = 0; align < 64; ++align) {
+    for (std::size_t length = 0; length <= 300; ++length) {
+      SCOPED_TRACE(testing::Message() << "length " << length << " alignment " << align);
+      std::vector<char> out(3 * length + 64, '#');
+      const Converted done = singleBytesToUtf8Avx512(forms, host.data() + align, length, out.data() + align);
+      std::string expected;
+      std::size_t read = 0;
+      for (; read + 64 <= length; read += 64) {
+        std::size_t k = 0;
+        for (; k < 64 && forms.length[host[align + read + k]] != 0; ++k) {
+          const BYTE b = host[align + read + k];
+          const char form[] = {static_cast<char>(forms.first[b]), static_cast<char>(forms.second[b]),
+                               static_cast<char>(forms.third[b])};
+          expected.append(form, forms.length[b]);
+        }
+        if (k < 64) {
+          read += k;
+          break;
+        }
+      }
+      ASSERT_EQ(done.read, read);
+      ASSERT_EQ(done.written, expected.size());
+      ASSERT_EQ(std::string(out.data() + align, expected.size()), expected);
+      ASSERT_TRUE(std::all_of(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(align), [](char c) { return c == '#'; }));
+      ASSERT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(align + expected.size()), out.end(),
+                              [](char c) { return c == '#'; }));
+    }
+  }
+}
 #endif
 
 // Mixed host data at every level against the scalar loop. The 65536-entry tables map single-byte

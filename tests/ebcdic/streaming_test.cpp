@@ -681,4 +681,33 @@ TEST_F(StreamEncoding, Utf8ToHostIsTheSameAtEveryKernelLevel) {
   }
 }
 
+// Host bytes to UTF-8 gives the same at every kernel level: long single-byte stretches, unmapped
+// bytes, host new-lines, shift-outs at any position, whole and in chunks.
+TEST_F(StreamEncoding, HostToUtf8IsTheSameAtEveryKernelLevel) {
+  using kwuni::kernels::Level;
+  std::mt19937 random(37);
+  for (int round = 0; round < 4; ++round) {
+    Bytes host(3000);
+    for (BYTE& b : host) b = random() % 50 == 0 ? BYTE{0x15} : static_cast<BYTE>(0x40 + random() % 0xC0);
+    for (std::size_t k = 0; k < 12; ++k) host[random() % host.size()] = static_cast<BYTE>(random());
+    for (const std::string from : {"37", "1140", "930", "1047"}) {
+      for (const bool stop : {false, true}) {
+        for (const bool newLines : {false, true}) {
+          SCOPED_TRACE(testing::Message() << "round " << round << " from " << from << (stop ? " stopping" : "")
+                                          << (newLines ? " with new-lines" : ""));
+          for (const Plan& plan : {Plan{host.size()}, plans(host.size(), static_cast<unsigned>(round))[3]}) {
+            const Level previous = kwuni::kernels::useLevel(Level::scalar);
+            const Outcome expected = decode(from, options(stop, newLines), host, Form::utf8, plan);
+            for (const Level level : {Level::avx2, Level::avx512}) {
+              kwuni::kernels::useLevel(level);
+              expectSame(decode(from, options(stop, newLines), host, Form::utf8, plan), expected);
+            }
+            kwuni::kernels::useLevel(previous);
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
