@@ -6,10 +6,15 @@
 #include "ebcdic/kernels.h"
 #include "ebcdic/kernels_vector.h"
 
+#include <kwuni/dbcs.h>
+#include <kwuni/ebcdic.h>
+#include <kwuni/streaming.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -327,6 +332,65 @@ TEST(Kernels, EveryLevelConvertsMixedDataAsTheScalarOne) {
         ASSERT_TRUE(std::all_of(got.begin() + static_cast<std::ptrdiff_t>(room), got.end(), [](BYTE b) { return b == 0xAB; }));
       }
     }
+  }
+}
+
+// Every entry of every installed table through the public conversions, at every level: all 256
+// bytes, every double-byte code inside a shift-out run, and every UTF-16 unit.
+class InstalledTables : public testing::Test {
+ protected:
+  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
+  void TearDown() override {
+    KW_SetUniBaseDirectory(u"");
+    velmora::EBCDICTranscoders::instance().clear();
+  }
+};
+
+TEST_F(InstalledTables, EveryLevelConvertsEveryEntryAlike) {
+  std::vector<BYTE> singleBytes;
+  for (int copy = 0; copy < 8; ++copy) {
+    for (int b = 0; b < 256; ++b) singleBytes.push_back(static_cast<BYTE>(b));
+  }
+  std::vector<BYTE> pairs{kwuni::kernels::shiftOut};
+  for (int code = 0; code < 0x10000; ++code) {
+    if (code >> 8 == kwuni::kernels::shiftOut || code >> 8 == kwuni::kernels::shiftIn) continue;  // they end runs
+    pairs.push_back(static_cast<BYTE>(code >> 8));
+    pairs.push_back(static_cast<BYTE>(code));
+  }
+  pairs.push_back(kwuni::kernels::shiftIn);
+  std::vector<WCHAR> units(0x10000);
+  for (std::size_t u = 0; u < units.size(); ++u) units[u] = static_cast<WCHAR>(u);
+  const auto toInt = [](std::size_t n) { return static_cast<int>(n); };
+
+  for (const int ccsid : kwuni::availableHostCcsids()) {
+    SCOPED_TRACE(testing::Message() << "CCSID " << ccsid);
+    const auto ccsidShort = static_cast<short>(ccsid);
+    const bool mixed = velmora::EBCDICTranscoders::instance().transcoder(ccsidShort).isMixed();
+    // Everything each conversion writes, at one level.
+    const auto convertAll = [&] {
+      std::vector<WCHAR> wide(pairs.size() + singleBytes.size());
+      std::vector<BYTE> host(3 * units.size());
+      std::vector<int> lengths;
+      if (mixed) {
+        lengths.push_back(KW_EbcdicBytesToWideChar(ccsidShort, pairs.data(), toInt(pairs.size()), wide.data(),
+                                                   toInt(2 * wide.size())));
+        lengths.push_back(KW_EbcdicBytesToWideChar(ccsidShort, singleBytes.data(), toInt(singleBytes.size()),
+                                                   wide.data() + lengths[0], toInt(2 * singleBytes.size())));
+        lengths.push_back(KW_WideCharToEbcdicBytes(ccsidShort, units.data(), toInt(units.size()), host.data(),
+                                                   toInt(host.size())));
+      } else {
+        lengths.push_back(TConvertEtoU(ccsidShort, singleBytes.data(), wide.data(), toInt(singleBytes.size())));
+        lengths.push_back(TConvertUtoE(ccsidShort, units.data(), host.data(), toInt(units.size())));
+      }
+      return std::make_tuple(wide, host, lengths);
+    };
+    Level previous = kwuni::kernels::useLevel(Level::scalar);
+    const auto expected = convertAll();
+    for (const Level level : levels) {
+      kwuni::kernels::useLevel(level);
+      EXPECT_TRUE(convertAll() == expected) << kwuni::kernels::levelName(level);
+    }
+    kwuni::kernels::useLevel(previous);
   }
 }
 
