@@ -104,6 +104,8 @@ void passOn(int signal, siginfo_t* info, void* context) {
   raise(signal);
 }
 
+#if defined(__x86_64__)
+// Redirecting a fault to the translator: x86-64 only (elsewhere faults go on as before).
 struct Backtrace {
   ThreadFaults* faults;
   bool reached;  // the faulting frame has been seen
@@ -146,7 +148,6 @@ kwuniResumeFromFault() {
   std::abort();  // a translator that returns leaves nowhere to go
 }
 
-#if defined(__x86_64__)
 // After a stack overflow the translator runs on the alternate signal stack. The fault resumes in
 // this trampoline with the stack pointer at a block of two words: the faulting thread's stack
 // pointer, and the address just past the faulting instruction. Its unwinding information says
@@ -170,7 +171,6 @@ kwuniFaultTrampoline:
     .cfi_endproc
     .size kwuniFaultTrampoline, .-kwuniFaultTrampoline
 )");
-#endif
 
 namespace {
 
@@ -198,6 +198,7 @@ std::uintptr_t blockOnAlternateStack() {
   const std::uintptr_t block = (here - 1024) & ~std::uintptr_t{15};
   return block >= low + translatorRoom ? block : 0;
 }
+#endif
 
 void onFault(int signal, siginfo_t* info, void* context) {
   ThreadFaults* faults = currentThread();
