@@ -50,8 +50,9 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
                                 std::size_t capacity);
 
 // UTF-16 to mixed host data: every double-byte run is opened by a shift-out and closed by a
-// shift-in, unless the run is the last thing in the text. Stores while the bytes fit in `capacity` (a pair whole or not at all) and returns the
-// byte length of the whole conversion; dst may be null.
+// shift-in, unless the run is the last thing in the text. Stores while the bytes fit in
+// `capacity` (a pair whole or not at all) and returns the byte length of the whole conversion;
+// dst may be null.
 std::size_t utf16ToShiftedBytes(const HostLookup& toHost, const WCHAR* src, std::size_t length, BYTE* dst,
                                 std::size_t capacity);
 

@@ -104,11 +104,13 @@ KWUNI_AVX512 __m512i pairsToUtf16(const HostLookup& lookup, __m512i bytes) {
   const __m512i doubleSubstitute = _mm512_set1_epi32(lookup.doubleByteSubstitute);
   __m256i halves[2];
   for (int h = 0; h < 2; ++h) {
-    const __m512i code = _mm512_cvtepu16_epi32(h == 0 ? _mm512_castsi512_si256(codes) : _mm512_extracti64x4_epi64(codes, 1));
+    const __m256i half = h == 0 ? _mm512_castsi512_si256(codes) : _mm512_extracti64x4_epi64(codes, 1);
+    const __m512i code = _mm512_cvtepu16_epi32(half);
     const __m512i entry = gatherEntries(lookup.table, code);
     const __m512i substitute =
         _mm512_mask_blend_epi32(_mm512_cmpgt_epu32_mask(code, singleByteCode), singleSubstitute, doubleSubstitute);
-    halves[h] = _mm512_cvtepi32_epi16(_mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(entry, unmappedEntry), entry, substitute));
+    const __mmask16 unmappedCodes = _mm512_cmpeq_epi32_mask(entry, unmappedEntry);
+    halves[h] = _mm512_cvtepi32_epi16(_mm512_mask_blend_epi32(unmappedCodes, entry, substitute));
   }
   return _mm512_inserti64x4(_mm512_castsi256_si512(halves[0]), halves[1], 1);
 }
@@ -291,7 +293,8 @@ KWUNI_AVX512 Converted latinUtf8ToSingleBytesAvx512(const BYTE* latin, const BYT
     const __mmask64 ends = ascii | (continuations & leads << 1);
     // Where no Latin character begins: any other byte, a lead byte not followed by a continuation
     // (the block's last byte included), a continuation not after a lead byte.
-    __mmask64 stopsAt = ~(ascii | leads | continuations) | (continuations & ~(leads << 1)) | (leads & ~(continuations >> 1));
+    __mmask64 stopsAt =
+        ~(ascii | leads | continuations) | (continuations & ~(leads << 1)) | (leads & ~(continuations >> 1));
     // Each character's unit, at its last byte: (lead & 0x03) << 6 | (continuation & 0x3F).
     const __m512i previous = _mm512_permutexvar_epi8(previousIndex, bytes);
     const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(previous, _mm512_set1_epi8(0x03)), 6),
