@@ -7,6 +7,7 @@
 
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,24 +23,14 @@ std::u16string flatDecode(short ccsid, const BYTE* bytes, std::size_t length) {
   return text;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 3) return 0;
-  kwuni::fuzz::useBuildTables();
-  constexpr short ccsids[] = {930, 939, 1390, 37};
-  const short ccsid = ccsids[data[0] % 4];
-  const BYTE* bytes = data + 3;
-  const std::size_t length = size - 3;
-  const std::size_t cuts[] = {length == 0 ? 0 : data[1] % (length + 1), length == 0 ? 0 : data[2] % (length + 1)};
-
-  // Whole, and cut at two places, through the streaming decoder.
+// The checks on one input: whole and cut through the streaming decoder, flat, and back.
+void readAlike(short ccsid, const BYTE* bytes, std::size_t length, std::size_t cutA, std::size_t cutB) {
   const kwuni::Encoding encoding(std::to_string(ccsid));
   std::u16string whole;
   kwuni::Decoder(encoding).decode(std::span(bytes, length), whole, true);
   std::u16string cut;
   kwuni::Decoder decoder(encoding);
-  const std::size_t first = std::min(cuts[0], cuts[1]), second = std::max(cuts[0], cuts[1]);
+  const std::size_t first = std::min(cutA, cutB), second = std::max(cutA, cutB);
   decoder.decode(std::span(bytes, first), cut);
   decoder.decode(std::span(bytes + first, second - first), cut);
   decoder.decode(std::span(bytes + second, length - second), cut, true);
@@ -56,5 +47,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KW_WideCharToEbcdicBytes(ccsid, whole.data(), n, host.data(), needed);
     kwuni::fuzz::require(flatDecode(ccsid, host.data(), host.size()) == whole);
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  kwuni::fuzz::useBuildTables();
+  constexpr short ccsids[] = {930, 939, 1390, 37};
+  const short ccsid = ccsids[data[0] % 4];
+  const BYTE* bytes = data + 3;
+  const std::size_t length = size - 3;
+  const auto cutAt = [&](std::size_t n, BYTE pick) { return n == 0 ? 0 : pick % (n + 1); };
+  readAlike(ccsid, bytes, length, cutAt(length, data[1]), cutAt(length, data[2]));
+
+  // The input over and over, past the length where the conversions take vector kernels (the
+  // streaming decoder stays scalar, so this compares the two).
+  constexpr std::size_t vectorLength = 1100;
+  if (length == 0 || length >= vectorLength) return 0;
+  std::vector<BYTE> repeated;
+  while (repeated.size() < vectorLength) repeated.insert(repeated.end(), bytes, bytes + length);
+  const std::size_t n = repeated.size();
+  readAlike(ccsid, repeated.data(), n, data[1] * n / 256, data[2] * n / 256);  // cuts anywhere in it
   return 0;
 }
