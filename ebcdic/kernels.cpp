@@ -34,7 +34,8 @@ const VectorKernels* vectorKernels() {
 #if defined(__x86_64__)
   static constexpr VectorKernels avx512{singleBytesToUtf16Avx512, latinToSingleBytesAvx512, belowAvx512,
                                        shiftedBytesToUtf16Avx512, utf16ToShiftedBytesAvx512};
-  static constexpr VectorKernels avx2{singleBytesToUtf16Avx2, latinToSingleBytesAvx2, belowAvx2, nullptr, nullptr};
+  static constexpr VectorKernels avx2{singleBytesToUtf16Avx2, latinToSingleBytesAvx2, belowAvx2,
+                                     shiftedBytesToUtf16Avx2, nullptr};
   switch (level()) {
     case Level::avx512: return &avx512;
     case Level::avx2: return &avx2;

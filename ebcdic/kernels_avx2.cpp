@@ -5,7 +5,9 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #define KWUNI_AVX2 __attribute__((target("avx2")))
 
@@ -23,7 +25,94 @@ KWUNI_AVX2 __m256i pack(__m256i a, __m256i b) {
   return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
 }
 
+// table[code] for eight 16-bit codes in 32-bit lanes, from the aligned pair of entries that holds
+// each one, so that the gather never reads past the table's end.
+KWUNI_AVX2 __m256i gatherEntries(const WORD* table, __m256i codes) {
+  const __m256i pairs = _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), _mm256_srli_epi32(codes, 1), 4);
+  const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(codes, _mm256_set1_epi32(1)), 4);
+  return _mm256_and_si256(_mm256_srlv_epi32(pairs, shift), _mm256_set1_epi32(0xFFFF));
+}
+
+// The characters of eight pairs of host bytes (the codes, lead byte first, in 32-bit lanes),
+// unmapped codes as their substitutes.
+KWUNI_AVX2 __m256i pairsToUtf16(const HostLookup& lookup, __m256i codes) {
+  const __m256i entry = gatherEntries(lookup.table, codes);
+  const __m256i doubleByte = _mm256_cmpgt_epi32(codes, _mm256_set1_epi32(0xFF));
+  const __m256i substitute = _mm256_blendv_epi8(_mm256_set1_epi32(lookup.singleByteSubstitute),
+                                                _mm256_set1_epi32(lookup.doubleByteSubstitute), doubleByte);
+  return _mm256_blendv_epi8(entry, substitute, _mm256_cmpeq_epi32(entry, _mm256_set1_epi32(unmapped)));
+}
+
+// The first `count` of 16 units to dst: a whole register straight, a part through a copy.
+KWUNI_AVX2 void storeFirst(WCHAR* dst, __m256i units, std::size_t count) {
+  if (count == 16) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), units);
+    return;
+  }
+  alignas(32) WCHAR copy[16];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(copy), units);
+  std::memcpy(dst, copy, count * sizeof(WCHAR));
+}
+
 }  // namespace
+
+KWUNI_AVX2 void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
+                                        std::size_t capacity, MixedState& at) {
+  alignas(32) std::int32_t singleBytes[256];
+  for (std::size_t b = 0; b < 256; ++b) {
+    const WORD ch = toUnicode.table[b];
+    singleBytes[b] = ch == unmapped ? toUnicode.singleByteSubstitute : ch;
+  }
+  const __m256i shiftOutBytes = _mm256_set1_epi8(static_cast<char>(shiftOut));
+  const __m256i shiftInBytes = _mm256_set1_epi8(static_cast<char>(shiftIn));
+  const __m256i swapInWords = _mm256_set_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12, 13,
+                                              10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1);
+  constexpr std::uint32_t leadPositions = 0x55555555;
+  std::size_t i = at.read;
+  std::size_t count = at.written;
+  bool shifted = at.shifted;
+  while (i + 32 <= length) {
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    const std::size_t room = capacity > count ? capacity - count : 0;
+    if (!shifted) {
+      // Single bytes up to a shift-out, which then opens a double-byte run.
+      const auto shiftOuts = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, shiftOutBytes)));
+      const std::size_t n = shiftOuts == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(shiftOuts));
+      if (room > 0 && n > 0) {
+        const __m256i first = pack(gather8(singleBytes, src + i), gather8(singleBytes, src + i + 8));
+        const __m256i second = pack(gather8(singleBytes, src + i + 16), gather8(singleBytes, src + i + 24));
+        const std::size_t stored = std::min(n, room);
+        storeFirst(dst + count, first, std::min<std::size_t>(stored, 16));
+        if (stored > 16) storeFirst(dst + count + 16, second, stored - 16);
+      }
+      count += n;
+      i += n;
+      if (n < 32) {
+        i += 1;
+        shifted = true;
+      }
+      continue;
+    }
+    // Pairs up to a shift byte in a lead position: a shift-in ends the run, a shift-out is skipped.
+    const auto shifts = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+                            _mm256_or_si256(_mm256_cmpeq_epi8(bytes, shiftOutBytes), _mm256_cmpeq_epi8(bytes, shiftInBytes)))) &
+                        leadPositions;
+    const std::size_t n = shifts == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(shifts));
+    if (room > 0 && n > 0) {
+      const __m256i codes = _mm256_shuffle_epi8(bytes, swapInWords);
+      const __m256i low = pairsToUtf16(toUnicode, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(codes)));
+      const __m256i high = pairsToUtf16(toUnicode, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(codes, 1)));
+      storeFirst(dst + count, pack(low, high), std::min(n / 2, room));
+    }
+    count += n / 2;
+    i += n;
+    if (n < 32) {
+      if (src[i] == shiftIn) shifted = false;
+      i += 1;
+    }
+  }
+  at = {i, count, shifted};
+}
 
 KWUNI_AVX2 std::size_t singleBytesToUtf16Avx2(const WCHAR* table, const BYTE* src, std::size_t length, WCHAR* dst) {
   alignas(32) std::int32_t wide[256];
