@@ -26,7 +26,8 @@ struct VectorKernels {
   std::size_t (*singleBytesToUtf16)(const WCHAR*, const BYTE*, std::size_t, WCHAR*);
   std::size_t (*latinToSingleBytes)(const BYTE*, const WCHAR*, std::size_t, BYTE*);
   std::size_t (*below)(const WCHAR*, std::size_t, WCHAR);
-  void (*shiftedBytesToUtf16)(const HostLookup&, const BYTE*, std::size_t, WCHAR*, std::size_t, MixedState&);
+  void (*shiftedBytesToUtf16)(const HostLookup&, const WCHAR*, const BYTE*, std::size_t, WCHAR*, std::size_t,
+                              MixedState&);
   void (*utf16ToShiftedBytes)(const HostLookup&, const WCHAR*, std::size_t, BYTE*, std::size_t, MixedState&);
 };
 
@@ -152,7 +153,11 @@ std::size_t shiftedBytesToUtf16(const HostLookup& toUnicode, const BYTE* src, st
   const VectorKernels* vector =
       length >= worthAVector && lookup.table != nullptr && capacity > 0 ? vectorKernels() : nullptr;
   if (vector != nullptr && vector->shiftedBytesToUtf16 != nullptr) {
-    vector->shiftedBytesToUtf16(lookup, src, length, dst, capacity, at);
+    WCHAR singleBytes[0x100];
+    for (std::size_t b = 0; b < 0x100; ++b) {
+      singleBytes[b] = lookUp(lookup, static_cast<WORD>(b), lookup.singleByteSubstitute);
+    }
+    vector->shiftedBytesToUtf16(lookup, singleBytes, src, length, dst, capacity, at);
   }
   std::size_t i = at.read;
   std::size_t count = at.written;

@@ -20,6 +20,18 @@ KWUNI_AVX2 __m256i gather8(const std::int32_t* table, const BYTE* src) {
   return _mm256_i32gather_epi32(table, index, 4);
 }
 
+// A 256-entry table widened to the 32-bit entries the gathers read.
+struct GatherTable {
+  alignas(32) std::int32_t entries[256];
+};
+
+template <typename Entry>
+GatherTable widened(const Entry* table) {
+  GatherTable wide;
+  for (std::size_t b = 0; b < 256; ++b) wide.entries[b] = table[b];
+  return wide;
+}
+
 // Two registers of eight 32-bit values below 0x10000 as sixteen 16-bit values, in order.
 KWUNI_AVX2 __m256i pack(__m256i a, __m256i b) {
   return _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
@@ -56,13 +68,11 @@ KWUNI_AVX2 void storeFirst(WCHAR* dst, __m256i units, std::size_t count) {
 
 }  // namespace
 
-KWUNI_AVX2 void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
+KWUNI_AVX2 void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const WCHAR* singleByteTable, const BYTE* src,
+                                        std::size_t length, WCHAR* dst,
                                         std::size_t capacity, MixedState& at) {
-  alignas(32) std::int32_t singleBytes[256];
-  for (std::size_t b = 0; b < 256; ++b) {
-    const WORD ch = toUnicode.table[b];
-    singleBytes[b] = ch == unmapped ? toUnicode.singleByteSubstitute : ch;
-  }
+  const GatherTable wide = widened(singleByteTable);
+  const std::int32_t* const singleBytes = wide.entries;
   const __m256i shiftOutBytes = _mm256_set1_epi8(static_cast<char>(shiftOut));
   const __m256i shiftInBytes = _mm256_set1_epi8(static_cast<char>(shiftIn));
   const __m256i swapInWords = _mm256_set_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12, 13,
@@ -94,9 +104,9 @@ KWUNI_AVX2 void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const BYTE*
       continue;
     }
     // Pairs up to a shift byte in a lead position: a shift-in ends the run, a shift-out is skipped.
-    const auto shifts = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-                            _mm256_or_si256(_mm256_cmpeq_epi8(bytes, shiftOutBytes), _mm256_cmpeq_epi8(bytes, shiftInBytes)))) &
-                        leadPositions;
+    const __m256i shiftBytes =
+        _mm256_or_si256(_mm256_cmpeq_epi8(bytes, shiftOutBytes), _mm256_cmpeq_epi8(bytes, shiftInBytes));
+    const auto shifts = static_cast<std::uint32_t>(_mm256_movemask_epi8(shiftBytes)) & leadPositions;
     const std::size_t n = shifts == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(shifts));
     if (room > 0 && n > 0) {
       const __m256i codes = _mm256_shuffle_epi8(bytes, swapInWords);
@@ -115,12 +125,11 @@ KWUNI_AVX2 void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const BYTE*
 }
 
 KWUNI_AVX2 std::size_t singleBytesToUtf16Avx2(const WCHAR* table, const BYTE* src, std::size_t length, WCHAR* dst) {
-  alignas(32) std::int32_t wide[256];
-  for (std::size_t b = 0; b < 256; ++b) wide[b] = table[b];
+  const GatherTable wide = widened(table);
   std::size_t i = 0;
   for (; i + 32 <= length; i += 32) {
-    const __m256i a = pack(gather8(wide, src + i), gather8(wide, src + i + 8));
-    const __m256i b = pack(gather8(wide, src + i + 16), gather8(wide, src + i + 24));
+    const __m256i a = pack(gather8(wide.entries, src + i), gather8(wide.entries, src + i + 8));
+    const __m256i b = pack(gather8(wide.entries, src + i + 16), gather8(wide.entries, src + i + 24));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), a);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 16), b);
   }
@@ -128,8 +137,7 @@ KWUNI_AVX2 std::size_t singleBytesToUtf16Avx2(const WCHAR* table, const BYTE* sr
 }
 
 KWUNI_AVX2 std::size_t latinToSingleBytesAvx2(const BYTE* table, const WCHAR* src, std::size_t length, BYTE* dst) {
-  alignas(32) std::int32_t wide[256];
-  for (std::size_t b = 0; b < 256; ++b) wide[b] = table[b];
+  const GatherTable wide = widened(table);
   const __m256i highByte = _mm256_set1_epi16(static_cast<short>(0xFF00));
   std::size_t i = 0;
   for (; i + 32 <= length; i += 32) {
@@ -139,8 +147,8 @@ KWUNI_AVX2 std::size_t latinToSingleBytesAvx2(const BYTE* table, const WCHAR* sr
     // The characters as 32 byte indexes, in order, then looked up eight at a time.
     alignas(32) BYTE index[32];
     _mm256_store_si256(reinterpret_cast<__m256i*>(index), _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8));
-    const __m256i lo = pack(gather8(wide, index), gather8(wide, index + 8));
-    const __m256i hi = pack(gather8(wide, index + 16), gather8(wide, index + 24));
+    const __m256i lo = pack(gather8(wide.entries, index), gather8(wide.entries, index + 8));
+    const __m256i hi = pack(gather8(wide.entries, index + 16), gather8(wide.entries, index + 24));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
                         _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8));
   }

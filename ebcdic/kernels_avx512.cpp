@@ -158,14 +158,9 @@ KWUNI_AVX512 std::size_t singleBytesToUtf16Avx512(const WCHAR* table, const BYTE
   return i;
 }
 
-KWUNI_AVX512 void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const BYTE* src, std::size_t length,
-                                            WCHAR* dst, std::size_t capacity, MixedState& at) {
-  WCHAR singleBytes[256];
-  for (std::size_t b = 0; b < 256; ++b) {
-    const WORD ch = toUnicode.table[b];
-    singleBytes[b] = ch == unmapped ? toUnicode.singleByteSubstitute : ch;
-  }
-  const WideTable wide = loadWideTable(singleBytes);
+KWUNI_AVX512 void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const WCHAR* singleByteTable, const BYTE* src,
+                                            std::size_t length, WCHAR* dst, std::size_t capacity, MixedState& at) {
+  const WideTable wide = loadWideTable(singleByteTable);
   const __m512i shiftOutBytes = _mm512_set1_epi8(static_cast<char>(shiftOut));
   const __m512i shiftInBytes = _mm512_set1_epi8(static_cast<char>(shiftIn));
   constexpr __mmask64 leadPositions = 0x5555555555555555ULL;

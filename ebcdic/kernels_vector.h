@@ -34,16 +34,17 @@ std::size_t latinToSingleBytesAvx2(const BYTE* table, const WCHAR* src, std::siz
 std::size_t belowAvx512(const WCHAR* src, std::size_t length, WCHAR limit);
 std::size_t belowAvx2(const WCHAR* src, std::size_t length, WCHAR limit);
 
-// shiftedBytesToUtf16 in 32-byte blocks: shift bytes found by compares, single bytes and pairs
-// looked up by gathers.
-void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
-                             std::size_t capacity, MixedState& at);
+// shiftedBytesToUtf16 in 32-byte blocks, as the AVX-512 form below: shift bytes found by
+// compares, single bytes and pairs looked up by gathers.
+void shiftedBytesToUtf16Avx2(const HostLookup& toUnicode, const WCHAR* singleByteTable, const BYTE* src,
+                             std::size_t length, WCHAR* dst, std::size_t capacity, MixedState& at);
 
 // shiftedBytesToUtf16 in 64-byte blocks of the input (AVX-512 with VBMI2 and BMI2): single bytes
 // up to the shift-out through byte permutes, pairs up to a shift byte in a lead position through
-// gathers. Counts on past `capacity` without storing. The table must not be null.
-void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const BYTE* src, std::size_t length, WCHAR* dst,
-                               std::size_t capacity, MixedState& at);
+// gathers. Counts on past `capacity` without storing. The lookup's table must not be null; the
+// single bytes come from `singleByteTable`, like the tables above.
+void shiftedBytesToUtf16Avx512(const HostLookup& toUnicode, const WCHAR* singleByteTable, const BYTE* src,
+                               std::size_t length, WCHAR* dst, std::size_t capacity, MixedState& at);
 
 // utf16ToShiftedBytes, 16 characters at a time while the worst case of 48 bytes fits in
 // `capacity`: each character's shift byte, high and low byte are laid out and the ones it needs

@@ -169,8 +169,9 @@ class HostDecoding final : public DecodingCodec {
     if (out.utf8()) {
       char* const begin = out.bytes();
       char* p = begin;
-      const kernels::SingleBytesToUtf8 kernel = kernels::singleBytesToUtf8();
-      if (kernel != nullptr && length >= 64) {
+      // (Mixed data comes here a short run at a time: those skip the kernel's look-up.)
+      const kernels::SingleBytesToUtf8 kernel = length >= 64 ? kernels::singleBytesToUtf8() : nullptr;
+      if (kernel != nullptr) {
         const auto [read, written] = kernel(utf8Forms_, bytes, length, p);
         i = read;
         p += written;
