@@ -5,6 +5,7 @@
 #include <kwuni/ebcdic.h>
 
 #include "tests/dbcs/field_notation.h"
+#include "tests/ebcdic/table_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -294,14 +295,7 @@ DBCSEditBuffer emptyField(short ccsid, DbcsType type, int length) {
   return f;
 }
 
-class RandomEdits : public ::testing::TestWithParam<std::tuple<short, DbcsType>> {
- protected:
-  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
-  void TearDown() override {
-    KW_SetUniBaseDirectory(u"");
-    velmora::EBCDICTranscoders::instance().clear();
-  }
-};
+using RandomEdits = kwuni::test::BuildTables<::testing::TestWithParam<std::tuple<short, DbcsType>>>;
 
 TEST_P(RandomEdits, KeepTheFieldConsistent) {
   const auto [ccsid, type] = GetParam();

@@ -2,6 +2,7 @@
 #include <kwuni/ebcdic.h>
 
 #include "tests/dbcs/field_notation.h"
+#include "tests/ebcdic/table_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,7 @@ constexpr short unicode = 13488;
 constexpr WCHAR SO = DBCSEditBuffer::shiftOut;
 constexpr WCHAR SI = DBCSEditBuffer::shiftIn;
 
-class EditBuffer : public ::testing::Test {
- protected:
-  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
-  void TearDown() override {
-    KW_SetUniBaseDirectory(u"");
-    velmora::EBCDICTranscoders::instance().clear();
-  }
-};
+using EditBuffer = kwuni::test::BuildTables<>;
 
 // ---- The model ---------------------------------------------------------------------------------
 

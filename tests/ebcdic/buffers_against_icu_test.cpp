@@ -5,6 +5,7 @@
 
 #include "catalogue/catalogue_rows.h"
 #include "tests/support.h"
+#include "tests/ebcdic/table_stream.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
@@ -21,14 +22,7 @@ using velmora::EBCDICTranscoders;
 using Bytes = std::vector<BYTE>;
 
 // The tables the build generated, loaded through the registry from the build directory.
-class BuiltTables : public ::testing::Test {
- protected:
-  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
-  void TearDown() override {
-    KW_SetUniBaseDirectory(u"");
-    EBCDICTranscoders::instance().clear();
-  }
-};
+using BuiltTables = kwuni::test::BuildTables<>;
 
 // Random text in runs, as host fields hold it: a few characters of one width, then the other.
 std::u16string randomText(const std::u16string& pool, bool mixed, std::mt19937& random, std::size_t length) {

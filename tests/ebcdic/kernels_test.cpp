@@ -5,6 +5,7 @@
 #include "ebcdic/kernel_level.h"
 #include "ebcdic/kernels.h"
 #include "ebcdic/kernels_vector.h"
+#include "tests/ebcdic/table_stream.h"
 
 #include <kwuni/dbcs.h>
 #include <kwuni/ebcdic.h>
@@ -337,14 +338,7 @@ TEST(Kernels, EveryLevelConvertsMixedDataAsTheScalarOne) {
 
 // Every entry of every installed table through the public conversions, at every level: all 256
 // bytes, every double-byte code inside a shift-out run, and every UTF-16 unit.
-class InstalledTables : public testing::Test {
- protected:
-  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
-  void TearDown() override {
-    KW_SetUniBaseDirectory(u"");
-    velmora::EBCDICTranscoders::instance().clear();
-  }
-};
+using InstalledTables = kwuni::test::BuildTables<>;
 
 TEST_F(InstalledTables, EveryLevelConvertsEveryEntryAlike) {
   std::vector<BYTE> singleBytes;

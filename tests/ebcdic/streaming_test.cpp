@@ -6,6 +6,7 @@
 
 #include "ebcdic/kernel_level.h"
 #include "tests/support.h"
+#include "tests/ebcdic/table_stream.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
@@ -31,14 +32,7 @@ using velmora::EBCDICTranscoders;
 using Bytes = std::vector<BYTE>;
 using Plan = std::vector<std::size_t>;  // chunk sizes; the last chunk is passed with last = true
 
-class StreamTest : public ::testing::Test {
- protected:
-  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
-  void TearDown() override {
-    KW_SetUniBaseDirectory(u"");
-    EBCDICTranscoders::instance().clear();
-  }
-};
+using StreamTest = kwuni::test::BuildTables<>;
 using StreamChunking = StreamTest;
 using StreamStop = StreamTest;
 using StreamCompose = StreamTest;

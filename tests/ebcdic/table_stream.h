@@ -1,4 +1,5 @@
-// Builds translation table streams byte by byte for the tests, and loads tables from entries.
+// Builds translation table streams byte by byte for the tests, and loads tables from entries;
+// fixtures for suites that add their own tables or read the ones the build made.
 #pragma once
 
 #include <kwuni/ebcdic.h>
@@ -48,6 +49,18 @@ class AddedTables : public ::testing::Test {
   void TearDown() override { velmora::EBCDICTranscoders::instance().clear(); }
   static void add(short ccsid, const Entries& entries) {
     velmora::EBCDICTranscoders::instance().add(loadTable(ccsid, entries));
+  }
+};
+
+// Each test reads the tables the build made, from the build directory, and leaves the registry
+// empty. Base is the gtest fixture to extend (a parameterised one, for instance).
+template <typename Base = ::testing::Test>
+class BuildTables : public Base {
+ protected:
+  void SetUp() override { KW_SetUniBaseDirectory(KWUNI_BUILD_DIR); }
+  void TearDown() override {
+    KW_SetUniBaseDirectory(u"");
+    velmora::EBCDICTranscoders::instance().clear();
   }
 };
 
